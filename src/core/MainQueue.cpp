@@ -1,0 +1,3 @@
+#include "core/MainQueue.h"
+
+// The interface is header-only; this unit anchors its vtable.
