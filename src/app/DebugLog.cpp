@@ -133,29 +133,34 @@ void truncateLog() {
     if (!text) {
         return;
     }
-    std::vector<std::string_view> pieces;
-    std::string_view rest(*text);
+    // Count lines as a reader does: the newline that ends the last line does not begin another one, so a file
+    // of exactly kMaxLogLines lines is left alone and a longer one keeps exactly its last kMaxLogLines / 2 lines.
+    std::string_view body(*text);
+    const bool endsWithNewline = body.ends_with('\n');
+    if (endsWithNewline) {
+        body.remove_suffix(1);
+    }
+    std::vector<std::string_view> lines;
     while (true) {
-        auto nl = rest.find('\n');
+        auto nl = body.find('\n');
+        lines.push_back(body.substr(0, nl));
         if (nl == std::string_view::npos) {
-            pieces.push_back(rest);
             break;
         }
-        pieces.push_back(rest.substr(0, nl));
-        rest.remove_prefix(nl + 1);
+        body.remove_prefix(nl + 1);
     }
-    if (pieces.size() <= kMaxLogLines) {
+    if (lines.size() <= kMaxLogLines) {
         return;
     }
     std::string kept;
-    for (std::size_t i = pieces.size() - kMaxLogLines / 2; i < pieces.size(); ++i) {
-        kept.append(pieces[i]);
-        if (i + 1 < pieces.size()) {
+    for (std::size_t i = lines.size() - kMaxLogLines / 2; i < lines.size(); ++i) {
+        kept.append(lines[i]);
+        if (i + 1 < lines.size() || endsWithNewline) {
             kept.push_back('\n');
         }
     }
     auto lock = std::lock_guard(config().logLock);
-    (void)writeFileAtomically(path, kept);
+    (void)writeFileAtomically(path, kept, 0600);
 }
 
 std::string logLevelFor(std::string_view message) {

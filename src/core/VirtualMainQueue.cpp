@@ -1,10 +1,15 @@
 #include "core/VirtualMainQueue.h"
 
 #include <algorithm>
+#include <cmath>
 
 namespace vokari {
 
-VirtualMainQueue::VirtualMainQueue(double start) : currentTime(start) {}
+VirtualMainQueue::VirtualMainQueue(double start) : currentTime(toNanos(start)) {}
+
+std::int64_t VirtualMainQueue::toNanos(double seconds) {
+    return std::llround(seconds * 1e9);
+}
 
 void VirtualMainQueue::post(Task fn) {
     postAfter(0, std::move(fn));
@@ -14,7 +19,7 @@ TaskHandle VirtualMainQueue::postAfter(double seconds, Task fn) {
     auto flag = makeFlag();
     {
         std::lock_guard lock(mutex);
-        entries.push_back({currentTime + std::max(0.0, seconds), nextSeq++, 0.0, std::move(fn), flag});
+        entries.push_back({currentTime + toNanos(std::max(0.0, seconds)), nextSeq++, 0, std::move(fn), flag});
     }
     posted.notify_all();
     return TaskHandle(flag);
@@ -24,7 +29,8 @@ TaskHandle VirtualMainQueue::postRepeating(double interval, Task fn) {
     auto flag = makeFlag();
     {
         std::lock_guard lock(mutex);
-        entries.push_back({currentTime + interval, nextSeq++, interval, std::move(fn), flag});
+        auto step = std::max<std::int64_t>(1, toNanos(interval));
+        entries.push_back({currentTime + step, nextSeq++, step, std::move(fn), flag});
     }
     posted.notify_all();
     return TaskHandle(flag);
@@ -32,10 +38,10 @@ TaskHandle VirtualMainQueue::postRepeating(double interval, Task fn) {
 
 double VirtualMainQueue::now() const {
     std::lock_guard lock(mutex);
-    return currentTime;
+    return static_cast<double>(currentTime) / 1e9;
 }
 
-bool VirtualMainQueue::runOneDue(double limit) {
+bool VirtualMainQueue::runOneDue(std::int64_t limit) {
     Entry entry;
     {
         std::lock_guard lock(mutex);
@@ -63,10 +69,10 @@ bool VirtualMainQueue::runOneDue(double limit) {
 }
 
 void VirtualMainQueue::advance(double seconds) {
-    double target;
+    std::int64_t target;
     {
         std::lock_guard lock(mutex);
-        target = currentTime + seconds;
+        target = currentTime + toNanos(std::max(0.0, seconds));
     }
     while (runOneDue(target)) {
     }

@@ -35,20 +35,22 @@ public:
     std::size_t pendingCount() const;
 
 private:
+    // Time is kept in whole nanoseconds so that repeated advances never drift (0.1 + 0.3 lands exactly on 0.4).
     struct Entry {
-        double due;
+        std::int64_t due;
         std::uint64_t seq;
-        double interval; // > 0 for repeating tasks
+        std::int64_t interval; // > 0 for repeating tasks
         Task fn;
         std::shared_ptr<std::atomic<bool>> cancelled;
     };
-    bool runOneDue(double limit);
+    bool runOneDue(std::int64_t limit);
+    static std::int64_t toNanos(double seconds);
 
     mutable std::mutex mutex;
     std::condition_variable posted;
     std::vector<Entry> entries;
     std::uint64_t nextSeq = 0;
-    double currentTime;
+    std::int64_t currentTime;
 };
 
 } // namespace vokari
