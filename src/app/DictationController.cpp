@@ -1,0 +1,439 @@
+#include "app/DictationController.h"
+
+#include "app/DebugLog.h"
+
+#include <any>
+#include <charconv>
+#include <cmath>
+#include <string_view>
+#include <utility>
+
+namespace vokari {
+namespace {
+
+// "%.1f" independent of the process locale, which the toolkit may have set to one with a decimal comma.
+std::string oneDecimal(double value) {
+    char buf[64];
+    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 1);
+    return ec == std::errc() ? std::string(buf, end) : std::string("0.0");
+}
+
+// Intervals are compared in whole microseconds: a clock far from its epoch cannot hold 0.4 s exactly, and a
+// press exactly at the threshold must not count as a double tap.
+bool isShorterThan(double interval, double threshold) {
+    return std::llround(interval * 1e6) < std::llround(threshold * 1e6);
+}
+
+} // namespace
+
+DictationController::DictationController(Dependencies deps)
+    : mainQueue(deps.mainQueue), appState(deps.appState), settings(deps.settings),
+      notificationCenter(deps.notificationCenter), refineService(std::move(deps.refineService)),
+      commandService(std::move(deps.commandService)), commandRunner(std::move(deps.commandRunner)),
+      screenGrabber(std::move(deps.screenGrabber)), workspace(std::move(deps.workspace)),
+      soundPlayer(std::move(deps.soundPlayer)), alertPresenter(std::move(deps.alertPresenter)),
+      transcriptSink(std::move(deps.transcriptSink)) {}
+
+std::shared_ptr<DictationController> DictationController::create(Dependencies deps) {
+    std::shared_ptr<DictationController> controller(new DictationController(std::move(deps)));
+    controller->observeMenuNotifications();
+    return controller;
+}
+
+DictationController::~DictationController() {
+    // The audio thread may still deliver buffers; they must not land in a recording nobody will send.
+    setCurrentSession(nullptr);
+    cancelMaxDurationTimer();
+}
+
+// The status menu's entries act as the hotkey would: "Start Recording" as a toggle press in idle,
+// "Stop Recording" as a toggle press while listening (stop and send).
+void DictationController::observeMenuNotifications() {
+    std::weak_ptr<DictationController> weak = weak_from_this();
+    startDictationObserver = notificationCenter.addObserver(
+        notifications::startDictation,
+        [weak](const std::any&) {
+            auto self = weak.lock();
+            if (!self || self->appState.state.get() != VokariState::idle) {
+                return;
+            }
+            self->isCommandMode = false;
+            self->playSound("Blow");
+            self->startDictation();
+        },
+        &mainQueue);
+    cancelDictationObserver = notificationCenter.addObserver(
+        notifications::cancelDictation,
+        [weak](const std::any&) {
+            auto self = weak.lock();
+            if (!self || self->appState.state.get() != VokariState::listening) {
+                return;
+            }
+            self->playSound("Glass");
+            self->stopFromToggle();
+        },
+        &mainQueue);
+}
+
+void DictationController::setupAudio(std::shared_ptr<AudioCapture> capture) {
+    audioCapture = std::move(capture);
+    if (!audioCapture) {
+        return;
+    }
+    std::weak_ptr<DictationController> weak = weak_from_this();
+    // Runs on the audio thread: it touches only the session slot and the queue, never the controller, so the
+    // controller is never kept alive (or destroyed) there.
+    audioCapture->onAudioBuffer = [weak, slot = currentSession, queue = &mainQueue](const AudioBuffer16k& buffer) {
+        std::shared_ptr<DictationSession> session;
+        {
+            std::lock_guard lock(slot->mutex);
+            session = slot->session;
+        }
+        if (session) {
+            session->appendSamples(buffer.samples);
+        }
+        if (weak.expired()) {
+            return;
+        }
+        float level = buffer.rmsLevel();
+        queue->post([weak, level] {
+            auto self = weak.lock();
+            if (self && self->appState.isDictating.get() && self->dictationIndicator) {
+                self->dictationIndicator->pushLevel(level);
+            }
+        });
+    };
+}
+
+void DictationController::setupDictation(std::shared_ptr<TextInsertion> inserter, std::shared_ptr<Indicator> indicator,
+                                         std::shared_ptr<HotkeyMonitor> hotkey) {
+    textInserter = std::move(inserter);
+    dictationIndicator = std::move(indicator);
+    std::weak_ptr<DictationController> weak = weak_from_this();
+    if (hotkey) {
+        hotkey->onToggle = [weak] {
+            if (auto self = weak.lock()) {
+                self->toggleDictation();
+            }
+        };
+        hotkey->onCancel = [weak] {
+            if (auto self = weak.lock()) {
+                self->cancelDictation();
+            }
+        };
+        hotkey->onHoldStart = [weak] {
+            if (auto self = weak.lock()) {
+                self->playSound("Blow");
+                self->startDictation();
+            }
+        };
+        hotkey->onHoldEnd = [weak] {
+            if (auto self = weak.lock()) {
+                self->playSound("Glass");
+                self->stopDictation();
+            }
+        };
+        hotkey->start();
+    }
+    globalHotkey = std::move(hotkey);
+    hotkeyChangedObserver = notificationCenter.addObserver(
+        notifications::hotkeyChanged,
+        [weak](const std::any& object) {
+            auto self = weak.lock();
+            const auto* option = std::any_cast<HotkeyOption>(&object);
+            if (self && option && self->globalHotkey) {
+                self->globalHotkey->updateOption(*option);
+            }
+        },
+        &mainQueue);
+}
+
+void DictationController::toggleDictation() {
+    double now = mainQueue.now();
+    double interval = now - lastToggleTime;
+    lastToggleTime = now;
+
+    switch (appState.state.get()) {
+    case VokariState::listening:
+        if (settings.commandModeEnabled() && !isCommandMode && isShorterThan(interval, doubleTapThreshold)) {
+            isCommandMode = true;
+            playSound("Submarine");
+            debugLog("⚡️ Command mode activated (double-tap while recording)");
+            return;
+        }
+        playSound("Glass");
+        stopFromToggle();
+        return;
+    case VokariState::idle:
+        isCommandMode = false;
+        playSound("Blow");
+        startDictation();
+        return;
+    case VokariState::processing:
+    case VokariState::error:
+        return;
+    }
+}
+
+void DictationController::startDictation() {
+    if (appState.state.get() != VokariState::idle) {
+        return;
+    }
+    dictationTargetApp = workspace ? workspace->frontmostApplication() : std::nullopt;
+    std::string targetName =
+        dictationTargetApp && dictationTargetApp->localizedName ? *dictationTargetApp->localizedName : "none";
+    debugLog("🎯 Target app for paste: " + targetName);
+
+    setCurrentSession(std::make_shared<DictationSession>());
+    appState.isDictating = true;
+    showIndicator();
+    appState.state = VokariState::listening;
+
+    std::weak_ptr<DictationController> weak = weak_from_this();
+    if (audioCapture) {
+        audioCapture->onCaptureStarted = [weak](bool ok) {
+            if (auto self = weak.lock()) {
+                self->handleCaptureStarted(ok);
+            }
+        };
+        audioCapture->startCapture();
+    }
+
+    cancelMaxDurationTimer();
+    maxDurationTimer = mainQueue.postAfter(maxDictationSeconds, [weak] {
+        if (auto self = weak.lock()) {
+            self->handleMaxDuration();
+        }
+    });
+    if (dictationIndicator) {
+        dictationIndicator->setMaxDuration(maxDictationSeconds);
+    }
+}
+
+void DictationController::handleCaptureStarted(bool ok) {
+    if (audioCapture) {
+        // Only the first outcome of a start counts. The handler being cleared may be the one running right
+        // now, so it is destroyed on a later turn of the queue rather than under its own feet.
+        auto retired = std::exchange(audioCapture->onCaptureStarted, nullptr);
+        mainQueue.post([retired = std::move(retired)] {});
+    }
+    if (ok) {
+        debugLog("🎙 Dictation started");
+        return;
+    }
+    appState.isDictating = false;
+    isCommandMode = false;
+    hideIndicator();
+    setCurrentSession(nullptr);
+    appState.state = VokariState::error;
+    debugLog("❌ Failed to start audio capture");
+    // Without this the state would stay `error` and the next toggle press would do nothing.
+    scheduleDelayedReset(errorResetDelay, dictationGeneration, false);
+}
+
+void DictationController::handleMaxDuration() {
+    if (appState.state.get() != VokariState::listening) {
+        return;
+    }
+    debugLog("⏱ Max duration (" + std::to_string(static_cast<long long>(maxDictationSeconds)) +
+             "s) reached — auto-stopping");
+    playSound("Glass");
+    stopFromToggle();
+}
+
+void DictationController::stopFromToggle() {
+    if (isCommandMode) {
+        stopCommandRecording();
+    } else {
+        stopDictation();
+    }
+}
+
+std::shared_ptr<DictationSession> DictationController::sessionInProgress() const {
+    std::lock_guard lock(currentSession->mutex);
+    return currentSession->session;
+}
+
+void DictationController::setCurrentSession(std::shared_ptr<DictationSession> session) {
+    std::lock_guard lock(currentSession->mutex);
+    currentSession->session = std::move(session);
+}
+
+bool DictationController::backendConfigured() const {
+    return refineService && refineService->isConfigured();
+}
+
+void DictationController::cancelMaxDurationTimer() {
+    if (maxDurationTimer) {
+        maxDurationTimer->cancel();
+        maxDurationTimer.reset();
+    }
+}
+
+void DictationController::stopDictation() {
+    cancelMaxDurationTimer();
+    auto session = sessionInProgress();
+    if (audioCapture) {
+        audioCapture->stopCapture();
+    }
+    appState.isDictating = false;
+    setCurrentSession(nullptr);
+
+    if (!session || !backendConfigured()) {
+        appState.state = VokariState::idle;
+        hideIndicator();
+        return;
+    }
+    double duration = session->durationSeconds();
+    if (duration < minRecordingSeconds) {
+        rejectTooShort();
+        return;
+    }
+    appState.state = VokariState::processing;
+    showProcessing();
+    auto wav = session->getWAVData();
+    std::uint64_t generation = ++dictationGeneration;
+    debugLog("🎙 Sending " + std::to_string(wav.size()) + " bytes (" + oneDecimal(duration) + "s) to backend...");
+
+    // The answer is pasted where this recording began, even if a newer recording has picked another target.
+    std::weak_ptr<DictationController> weak = weak_from_this();
+    refineService->process(std::move(wav), "dictation",
+                           [weak, generation, target = dictationTargetApp, queue = &mainQueue](ProcessResult result) {
+                               queue->post([weak, generation, target, result = std::move(result)] {
+                                   if (auto self = weak.lock()) {
+                                       self->handleProcessResult(generation, target, result);
+                                   }
+                               });
+                           });
+}
+
+void DictationController::rejectTooShort() {
+    playSound("Basso");
+    showError("Too short");
+    appState.state = VokariState::error;
+    scheduleDelayedReset(errorResetDelay, dictationGeneration, false);
+}
+
+void DictationController::stopCommandRecording() {
+    cancelMaxDurationTimer();
+    auto session = sessionInProgress();
+    if (audioCapture) {
+        audioCapture->stopCapture();
+    }
+    appState.isDictating = false;
+    setCurrentSession(nullptr);
+    isCommandMode = false;
+
+    if (!session || !backendConfigured() || !commandService) {
+        appState.state = VokariState::idle;
+        hideIndicator();
+        return;
+    }
+    if (session->durationSeconds() < minRecordingSeconds) {
+        rejectTooShort();
+        return;
+    }
+    auto screenshot = screenGrabber ? screenGrabber->captureScreenBase64() : std::nullopt;
+    auto wav = session->getWAVData();
+    appState.state = VokariState::processing;
+    showProcessing();
+    std::uint64_t generation = ++dictationGeneration;
+    debugLog("⚡️ Command: sending " + std::to_string(wav.size()) + " bytes + screenshot to /command...");
+
+    if (screenshot) {
+        std::weak_ptr<DictationController> weak = weak_from_this();
+        commandService->sendCommand(std::move(wav), std::move(*screenshot),
+                                    [weak, generation, queue = &mainQueue](CommandResult result) {
+                                        queue->post([weak, generation, result = std::move(result)] {
+                                            if (auto self = weak.lock()) {
+                                                self->handleCommandResult(generation, result);
+                                            }
+                                        });
+                                    });
+        return;
+    }
+    debugLog("⚠️ Command mode: screenshot failed, falling back to dictation");
+    showError("Screenshot failed");
+    scheduleDelayedReset(dismissResetDelay, generation, true);
+}
+
+void DictationController::cancelDictation() {
+    VokariState state = appState.state.get();
+    if (state == VokariState::idle) {
+        return;
+    }
+    if (state == VokariState::processing) {
+        ++dictationGeneration; // the pending answer will be dropped
+    }
+    isCommandMode = false;
+    cancelMaxDurationTimer();
+    playSound("Basso");
+    if (audioCapture) {
+        audioCapture->stopCapture();
+    }
+    appState.isDictating = false;
+    hideIndicator();
+    setCurrentSession(nullptr);
+    appState.state = VokariState::idle;
+    debugLog("🎙 Dictation cancelled");
+}
+
+void DictationController::shutdown() {
+    if (globalHotkey) {
+        globalHotkey->stop();
+    }
+    cancelMaxDurationTimer();
+    if (audioCapture) {
+        audioCapture->stopCapture();
+    }
+}
+
+void DictationController::playSound(const std::string& name) {
+    if (soundPlayer && settings.soundFeedback()) {
+        soundPlayer->play(name);
+    }
+}
+
+void DictationController::showAlert(const std::string& title, const std::string& message,
+                                    std::function<void()> onDismiss) {
+    if (alertPresenter) {
+        alertPresenter->showAlert(title, message, std::move(onDismiss));
+    } else if (onDismiss) {
+        onDismiss(); // nobody to ask: count it as dismissed, so the flow does not hang
+    }
+}
+
+void DictationController::showIndicator() {
+    if (dictationIndicator) {
+        dictationIndicator->showIndicator();
+    }
+}
+
+void DictationController::hideIndicator() {
+    if (dictationIndicator) {
+        dictationIndicator->hideIndicator();
+    }
+}
+
+void DictationController::showProcessing() {
+    if (dictationIndicator) {
+        dictationIndicator->showProcessing();
+    }
+}
+
+void DictationController::showError(const std::string& message) {
+    if (dictationIndicator) {
+        dictationIndicator->showError(message);
+    }
+}
+
+void DictationController::pushTranscript(const std::string& text) {
+    if (!transcriptSink) {
+        return;
+    }
+    if (TranscriptSink* sink = transcriptSink()) {
+        sink->pushTranscript(text);
+    }
+}
+
+} // namespace vokari

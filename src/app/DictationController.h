@@ -1,0 +1,149 @@
+#pragma once
+// Turns hotkey presses into recordings, recordings into backend requests, and answers into pasted text or
+// executed command plans; drives AppState through idle → listening → processing → idle. Main thread, except the
+// audio callback installed by setupAudio. Owned by the application delegate through a shared_ptr (create()).
+#include "app/AppState.h"
+#include "app/DesktopServices.h"
+#include "app/DictationSession.h"
+#include "app/Indicator.h"
+#include "app/Settings.h"
+#include "audio/AudioCapture.h"
+#include "command/CommandResult.h"
+#include "command/CommandRunner.h"
+#include "command/CommandService.h"
+#include "command/ScreenGrabber.h"
+#include "core/MainQueue.h"
+#include "core/NotificationCenter.h"
+#include "core/Subscription.h"
+#include "desktop/HotkeyMonitor.h"
+#include "desktop/RunningApp.h"
+#include "desktop/TextInsertion.h"
+#include "desktop/Workspace.h"
+#include "transport/ProcessResult.h"
+#include "transport/RefineService.h"
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace vokari {
+
+class DictationController : public std::enable_shared_from_this<DictationController> {
+public:
+    // Every collaborator may be absent; calls to an absent one are skipped. The queue, the state and the
+    // notification centre must outlive the controller and every callback it installs.
+    struct Dependencies {
+        MainQueue& mainQueue;
+        AppState& appState;
+        Settings settings;
+        NotificationCenter& notificationCenter;
+        std::shared_ptr<RefineService> refineService;
+        std::shared_ptr<CommandService> commandService;
+        std::shared_ptr<CommandRunner> commandRunner;
+        std::shared_ptr<ScreenGrabber> screenGrabber;
+        std::shared_ptr<Workspace> workspace;
+        std::shared_ptr<SoundPlayer> soundPlayer;
+        std::shared_ptr<AlertPresenter> alertPresenter;
+        // The main view's history, reached through the main window, which may not exist (yet).
+        std::function<TranscriptSink*()> transcriptSink;
+    };
+
+    static constexpr double doubleTapThreshold = 0.4;
+    static constexpr double maxDictationSeconds = 300.0;
+    static constexpr double minRecordingSeconds = 0.3;
+    static constexpr double errorResetDelay = 2.5;
+    static constexpr double dismissResetDelay = 2.0;
+    static constexpr double actionStartDelay = 0.2;
+    static constexpr std::size_t logExcerptLength = 60;
+
+    static std::shared_ptr<DictationController> create(Dependencies deps);
+    ~DictationController();
+    DictationController(const DictationController&) = delete;
+    DictationController& operator=(const DictationController&) = delete;
+
+    // Wiring, once at start-up, in this order. The delegate creates the components; the controller keeps them.
+    void setupAudio(std::shared_ptr<AudioCapture> capture);
+    void setupDictation(std::shared_ptr<TextInsertion> inserter, std::shared_ptr<Indicator> indicator,
+                        std::shared_ptr<HotkeyMonitor> hotkey);
+
+    void toggleDictation();
+    void startDictation();
+    void stopDictation();
+    void stopCommandRecording();
+    void cancelDictation();
+
+    // Does nothing while the "soundFeedback" setting is off.
+    void playSound(const std::string& name);
+    // onDismiss runs once the user has closed the alert (at once when no presenter exists).
+    void showAlert(const std::string& title, const std::string& message, std::function<void()> onDismiss = {});
+
+    // Application termination: stops the hotkey, the max-duration timer and capture.
+    void shutdown();
+
+private:
+    // The recording in progress, shared with the audio thread, which appends to it under this small lock.
+    struct SessionSlot {
+        std::mutex mutex;
+        std::shared_ptr<DictationSession> session;
+    };
+
+    explicit DictationController(Dependencies deps);
+    void observeMenuNotifications();
+
+    std::shared_ptr<DictationSession> sessionInProgress() const;
+    void setCurrentSession(std::shared_ptr<DictationSession> session);
+    bool backendConfigured() const;
+    void stopFromToggle();
+    void cancelMaxDurationTimer();
+
+    void handleCaptureStarted(bool ok);
+    void handleMaxDuration();
+    void rejectTooShort();
+    void handleProcessResult(std::uint64_t generation, const std::optional<RunningApp>& target,
+                             const ProcessResult& result);
+    void handleCommandResult(std::uint64_t generation, const CommandResult& result);
+    void executeActionsLater(std::vector<CommandAction> actions);
+    void scheduleDelayedReset(double delay, std::uint64_t generation, bool hideAfterwards);
+    bool newerRecordingInProgress() const;
+
+    void showIndicator();
+    void hideIndicator();
+    void showProcessing();
+    void showError(const std::string& message);
+    void pushTranscript(const std::string& text);
+
+    MainQueue& mainQueue;
+    AppState& appState;
+    Settings settings;
+    NotificationCenter& notificationCenter;
+    std::shared_ptr<RefineService> refineService;
+    std::shared_ptr<CommandService> commandService;
+    std::shared_ptr<CommandRunner> commandRunner;
+    std::shared_ptr<ScreenGrabber> screenGrabber;
+    std::shared_ptr<Workspace> workspace;
+    std::shared_ptr<SoundPlayer> soundPlayer;
+    std::shared_ptr<AlertPresenter> alertPresenter;
+    std::function<TranscriptSink*()> transcriptSink;
+
+    std::shared_ptr<AudioCapture> audioCapture;
+    std::shared_ptr<HotkeyMonitor> globalHotkey;
+    std::shared_ptr<TextInsertion> textInserter;
+    std::shared_ptr<Indicator> dictationIndicator;
+
+    std::shared_ptr<SessionSlot> currentSession = std::make_shared<SessionSlot>();
+    std::uint64_t dictationGeneration = 0;
+    std::optional<TaskHandle> maxDurationTimer;
+    bool isCommandMode = false;
+    double lastToggleTime = 0;
+    std::optional<RunningApp> dictationTargetApp;
+
+    Subscription hotkeyChangedObserver;
+    Subscription startDictationObserver;
+    Subscription cancelDictationObserver;
+};
+
+} // namespace vokari
