@@ -1,0 +1,418 @@
+#include "audio/AudioCaptureManager.h"
+
+#include "app/DebugLog.h"
+
+#include <algorithm>
+#include <array>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <utility>
+
+namespace vokari {
+
+struct AudioCaptureManager::TapContext {
+    std::weak_ptr<AudioCaptureManager> owner; // only ever tested with expired(): never locked on the audio thread
+    MainQueue* queue = nullptr;
+    std::function<void(const AudioBuffer16k&)> onAudioBuffer;
+    std::unique_ptr<SampleConverter> converter; // the converter box: empty in passthrough mode
+    AudioFormat targetFormat;
+    double captureStartTime = 0.0;
+    std::atomic<bool> firstBufferReceived{false};
+    std::atomic<std::int64_t> bufferCount{0};
+};
+
+namespace {
+
+// Shortest decimal that reads back exactly, always with a fraction: 48000.0, 44100.0, 22050.5.
+std::string formatRate(double rate) {
+    std::array<char, 64> buf{};
+    auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), rate);
+    std::string text(buf.data(), ec == std::errc() ? end : buf.data());
+    if (text.find_first_of(".eEn") == std::string::npos) {
+        text += ".0";
+    }
+    return text;
+}
+
+std::string formatOneDecimal(double value) {
+    char buf[64];
+    std::snprintf(buf, sizeof buf, "%.1f", value);
+    return buf;
+}
+
+AudioFormat makeTargetFormat() {
+    return AudioFormat{16000.0, 1, CommonFormat::float32, false};
+}
+
+} // namespace
+
+AudioCaptureManager::AudioCaptureManager(MainQueue& queue, Platform platform, AppState& appState,
+                                         NotificationCenter& center)
+    : queue(queue), platform(std::move(platform)), appState(appState), center(center) {}
+
+std::shared_ptr<AudioCaptureManager> AudioCaptureManager::create(MainQueue& queue, Platform platform,
+                                                                 AppState& appState, NotificationCenter& center) {
+    std::shared_ptr<AudioCaptureManager> manager(new AudioCaptureManager(queue, std::move(platform), appState, center));
+    manager->detectMicrophone();
+    manager->installDefaultDeviceListener();
+    return manager;
+}
+
+AudioCaptureManager::~AudioCaptureManager() {
+    removeDefaultDeviceListener();
+    configObserver.reset();
+}
+
+void AudioCaptureManager::reportCaptureStarted(bool ok) {
+    // Copied first: the receiver may clear the callback from inside the call.
+    if (auto callback = onCaptureStarted) {
+        callback(ok);
+    }
+}
+
+bool AudioCaptureManager::firstBufferReceived() const {
+    return tapContext && tapContext->firstBufferReceived.load();
+}
+
+bool AudioCaptureManager::startCapture() {
+    if (isCapturing) {
+        reportCaptureStarted(true);
+        return true;
+    }
+    auto engine = getOrCreateEngine();
+    setInputDevice(getDefaultInputDeviceID(), *engine);
+    detectMicrophone();
+
+    // The target format is a plain value here and cannot fail to be made.
+    const AudioFormat targetFormat = makeTargetFormat();
+
+    engineStartTime = queue.now();
+    if (auto error = engine->start()) {
+        debugLog("❌ Audio engine failed: " + *error);
+        return failStart();
+    }
+
+    const AudioFormat inputFormat = engine->inputFormat();
+    debugLog("🎤 Actual input format: " + formatRate(inputFormat.sampleRate) + "Hz " +
+             std::to_string(inputFormat.channelCount) + "ch");
+    if (!(inputFormat.sampleRate > 0) || inputFormat.channelCount == 0) {
+        debugLog("❌ Invalid format after engine start");
+        engine->stop();
+        reportCaptureStarted(false);
+        return false;
+    }
+
+    const bool passthrough = inputFormat.sampleRate == 16000.0 && inputFormat.channelCount == 1 &&
+                             inputFormat.commonFormat == CommonFormat::float32;
+    auto context = std::make_shared<TapContext>();
+    context->owner = weak_from_this();
+    context->queue = &queue;
+    context->targetFormat = targetFormat;
+    if (passthrough) {
+        debugLog("🎤 Native 16kHz mono — passthrough mode");
+    } else {
+        context->converter = platform.makeConverter ? platform.makeConverter(inputFormat, targetFormat) : nullptr;
+        if (!context->converter) {
+            debugLog("❌ Failed to create audio converter");
+            engine->stop();
+            reportCaptureStarted(false);
+            return false;
+        }
+    }
+
+    context->onAudioBuffer = onAudioBuffer;
+    context->captureStartTime = queue.now();
+    tapContext = context; // bufferCount = 0, firstBufferReceived = false
+
+    const auto tapFrames = static_cast<std::uint32_t>(inputFormat.sampleRate * 0.1);
+    engine->removeTap();
+    auto tapError =
+        engine->installTap(tapFrames, [context](const AudioInputBuffer& buffer) { handleTapBuffer(*context, buffer); });
+    if (tapError) {
+        handleTapInstallationFailure(*tapError);
+        return false;
+    }
+
+    engineCreationFailures = 0;
+    configObserver.reset();
+    registerConfigObserver(*engine);
+    isCapturing = true;
+    pendingRestart = TaskHandle(); // not cancelled: it is the task running now, if any
+    debugLog("🟢 Audio capture started — " + formatRate(inputFormat.sampleRate) + "Hz → 16kHz" +
+             (passthrough ? " (passthrough)" : ""));
+    reportCaptureStarted(true);
+    armHealthCheck();
+    return true;
+}
+
+bool AudioCaptureManager::failStart() {
+    // A start made by a scheduled restart is part of a recording in progress whose owner no longer listens for
+    // outcomes; one refused start (a sound server restarting, a device re-enumerating) must not end it while the
+    // restart budget lasts. A start asked for by the owner fails at once.
+    if (startingFromPendingTask) {
+        scheduleRestart();
+        return false;
+    }
+    reportCaptureStarted(false);
+    return false;
+}
+
+void AudioCaptureManager::handleTapInstallationFailure(const std::string& exceptionText) {
+    debugLog("❌ installTap threw NSException: " + (exceptionText.empty() ? std::string("unknown") : exceptionText));
+    audioEngine->stop();
+    engineCreationFailures += 1;
+    if (engineCreationFailures < maxEngineCreationFailures) {
+        debugLog("🔄 Will retry with fresh engine (failure " + std::to_string(engineCreationFailures) + "/" +
+                 std::to_string(maxEngineCreationFailures) + ")");
+        needsFreshEngine = true;
+        pendingRestart = queue.postAfter(engineCreationFailures * 0.5, [weak = weak_from_this()] {
+            if (auto self = weak.lock()) {
+                self->runPendingStart();
+            }
+        });
+        return;
+    }
+    debugLog("❌ installTap failed " + std::to_string(maxEngineCreationFailures) + " times — giving up");
+    engineCreationFailures = 0;
+    reportCaptureStarted(false);
+}
+
+void AudioCaptureManager::registerConfigObserver(AudioEngine& engine) {
+    // Changes already queued when the observer goes are dropped with it.
+    auto alive = std::make_shared<std::atomic<bool>>(true);
+    MainQueue* mainQueue = &queue;
+    auto subscription =
+        std::make_shared<Subscription>(engine.observeConfigurationChanges([mainQueue, alive, weak = weak_from_this()] {
+            mainQueue->post([alive, weak] {
+                if (!alive->load()) {
+                    return;
+                }
+                if (auto self = weak.lock()) {
+                    self->handleConfigurationChange();
+                }
+            });
+        }));
+    configObserver = Subscription([alive, subscription] {
+        alive->store(false);
+        subscription->reset();
+    });
+}
+
+void AudioCaptureManager::handleTapBuffer(TapContext& context, const AudioInputBuffer& buffer) {
+    if (context.owner.expired()) {
+        return;
+    }
+    if (!context.firstBufferReceived.exchange(true)) {
+        auto ms = static_cast<long long>((context.queue->now() - context.captureStartTime) * 1000.0);
+        // Logged from the main queue: the audio thread does no file I/O.
+        context.queue->post([owner = context.owner, ms] {
+            if (!owner.expired()) {
+                debugLog("🎙 First buffer after " + std::to_string(ms) + "ms");
+            }
+        });
+    }
+    context.bufferCount.fetch_add(1, std::memory_order_relaxed);
+    if (!context.converter) {
+        processBufferPassthrough(context, buffer);
+    } else {
+        processBuffer(context, buffer);
+    }
+}
+
+void AudioCaptureManager::processBuffer(TapContext& context, const AudioInputBuffer& buffer) {
+    if (!(buffer.format.sampleRate > 0)) {
+        return;
+    }
+    const auto expected = static_cast<std::uint32_t>(buffer.frameLength * (16000.0 / buffer.format.sampleRate));
+    // The block's own storage is the one allocation per buffer; 100 frames of headroom as the converter may
+    // release a little more than the nominal ratio.
+    std::vector<float> samples(static_cast<std::size_t>(expected) + 100);
+    auto produced = context.converter->convert(buffer, samples.data(), static_cast<std::uint32_t>(samples.size()));
+    if (!produced) {
+        return;
+    }
+    samples.resize(std::min<std::size_t>(*produced, samples.size()));
+    deliver(context, std::move(samples));
+}
+
+void AudioCaptureManager::processBufferPassthrough(TapContext& context, const AudioInputBuffer& buffer) {
+    if (!buffer.samples || buffer.frameLength == 0) {
+        return;
+    }
+    const std::uint32_t stride = std::max<std::uint32_t>(1, buffer.format.channelCount);
+    std::vector<float> samples(buffer.frameLength);
+    for (std::uint32_t i = 0; i < buffer.frameLength; ++i) {
+        samples[i] = buffer.samples[static_cast<std::size_t>(i) * stride];
+    }
+    deliver(context, std::move(samples));
+}
+
+void AudioCaptureManager::deliver(TapContext& context, std::vector<float> samples) {
+    if (context.onAudioBuffer) {
+        context.onAudioBuffer(AudioBuffer16k{std::move(samples), 16000.0, std::chrono::system_clock::now()});
+    }
+}
+
+void AudioCaptureManager::armHealthCheck() {
+    const double delay = 2.5 + 1.5 * totalRestartCount;
+    bufferHealthCheck.cancel();
+    bufferHealthCheck = queue.postAfter(delay, [weak = weak_from_this(), delay] {
+        if (auto self = weak.lock()) {
+            self->runHealthCheck(delay);
+        }
+    });
+}
+
+void AudioCaptureManager::runHealthCheck(double delay) {
+    if (!isCapturing) {
+        return;
+    }
+    if (!firstBufferReceived()) {
+        debugLog("⚠️ No audio buffers after " + formatOneDecimal(delay) +
+                 "s — device may not be ready, restarting (attempt " + std::to_string(totalRestartCount + 1) + "/" +
+                 std::to_string(maxTotalRestarts) + ")");
+        restartCapture();
+        return;
+    }
+    totalRestartCount = 0;
+    debugLog("✅ Audio health check passed — buffers flowing");
+}
+
+void AudioCaptureManager::handleConfigurationChange() {
+    const double elapsed = queue.now() - engineStartTime;
+    if (elapsed < 1.5) {
+        debugLog("⚠️ Audio config changed — ignoring (startup, " +
+                 std::to_string(static_cast<long long>(elapsed * 1000.0)) + "ms)");
+        return;
+    }
+    if (!isCapturing) {
+        return;
+    }
+    if (totalRestartCount < maxTotalRestarts) {
+        debugLog("⚠️ Audio config changed — restarting capture");
+        restartCapture();
+    } else {
+        debugLog("❌ Max total restarts reached (" + std::to_string(maxTotalRestarts) + ") — giving up");
+    }
+}
+
+void AudioCaptureManager::restartCapture() {
+    if (!audioEngine || !isCapturing) {
+        return;
+    }
+    bufferHealthCheck.cancel();
+    bufferHealthCheck = TaskHandle();
+    configObserver.reset();
+    audioEngine->removeTap();
+    audioEngine->stop();
+    isCapturing = false;
+    scheduleRestart();
+}
+
+void AudioCaptureManager::scheduleRestart() {
+    const int n = ++totalRestartCount;
+    if (n > maxTotalRestarts) {
+        debugLog("❌ Max total restarts reached (" + std::to_string(maxTotalRestarts) + ") — stopping");
+        reportCaptureStarted(false);
+        return;
+    }
+    const double delay = std::min(0.5 * std::pow(1.5, n - 1), 4.0);
+    debugLog("🔄 Restart #" + std::to_string(n) + " — retrying in " + formatOneDecimal(delay) + "s");
+    pendingRestart = queue.postAfter(delay, [weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->runPendingStart();
+        }
+    });
+}
+
+void AudioCaptureManager::runPendingStart() {
+    startingFromPendingTask = true;
+    (void)startCapture();
+    startingFromPendingTask = false;
+}
+
+void AudioCaptureManager::stopCapture() {
+    pendingRestart.cancel();
+    pendingRestart = TaskHandle();
+    bufferHealthCheck.cancel();
+    bufferHealthCheck = TaskHandle();
+    totalRestartCount = 0;
+    configObserver.reset();
+    if (isCapturing && audioEngine) {
+        audioEngine->removeTap();
+        audioEngine->stop();
+        isCapturing = false;
+        const auto count = tapContext ? tapContext->bufferCount.load() : 0;
+        debugLog("⏹ Audio capture stopped — " + std::to_string(count) + " buffers");
+    }
+}
+
+std::shared_ptr<AudioEngine> AudioCaptureManager::getOrCreateEngine() {
+    if (audioEngine && !needsFreshEngine) {
+        return audioEngine;
+    }
+    if (audioEngine) {
+        audioEngine->removeTap();
+        audioEngine->stop();
+        debugLog("♻️ Replacing old engine with fresh instance");
+    }
+    audioEngine = platform.makeEngine();
+    needsFreshEngine = false;
+    return audioEngine;
+}
+
+bool AudioCaptureManager::setInputDevice(AudioDeviceId device, AudioEngine& engine) {
+    if (!engine.hasInputUnit()) {
+        debugLog("⚠️ setInputDevice: no audio unit on input node");
+        return false;
+    }
+    const int status = engine.bindInputDevice(device);
+    if (status == 0) {
+        debugLog("🎤 Bound audio unit to device " + std::to_string(device));
+        return true;
+    }
+    debugLog("⚠️ setInputDevice: AudioUnitSetProperty failed (" + std::to_string(status) + ")");
+    return false;
+}
+
+AudioDeviceId AudioCaptureManager::getDefaultInputDeviceID() {
+    return platform.deviceMonitor->defaultInputDevice();
+}
+
+std::optional<std::string> AudioCaptureManager::getDeviceName(AudioDeviceId device) {
+    return platform.deviceMonitor->deviceName(device);
+}
+
+void AudioCaptureManager::detectMicrophone() {
+    const std::string name = getDeviceName(getDefaultInputDeviceID()).value_or("Unknown");
+    appState.currentMicName = name;
+    debugLog("🎤 Microphone: " + name);
+    center.post(micNameChangedNotification);
+}
+
+void AudioCaptureManager::handleDefaultDeviceChanged() {
+    debugLog("🔄 System default input device changed");
+    needsFreshEngine = true;
+    detectMicrophone();
+    if (isCapturing) {
+        totalRestartCount = 0;
+        debugLog("🔄 Restarting capture for new default device");
+        restartCapture();
+    }
+}
+
+void AudioCaptureManager::installDefaultDeviceListener() {
+    defaultDeviceListener = platform.deviceMonitor->addDefaultDeviceListener([weak = weak_from_this()] {
+        if (auto self = weak.lock()) {
+            self->handleDefaultDeviceChanged();
+        }
+    });
+}
+
+void AudioCaptureManager::removeDefaultDeviceListener() {
+    defaultDeviceListener.reset();
+}
+
+} // namespace vokari
