@@ -1,0 +1,29 @@
+#pragma once
+// Posts a command recording and its screenshot to "/command" and turns the answer into a CommandResult.
+// Stateless apart from its wiring; any thread; the completion runs on the transport's worker thread (or before
+// sendCommand returns when no URL can be formed). fromShared() wires it to the shared RefineClient.
+#include "command/CommandService.h"
+#include "transport/HttpTransport.h"
+
+#include <memory>
+#include <string>
+
+namespace vokari {
+
+class CommandClient : public CommandService {
+public:
+    CommandClient(std::shared_ptr<HttpTransport> transport, std::string baseURL, std::string deviceId);
+    // Origin, identifier and transport of RefineClient::shared().
+    static std::shared_ptr<CommandClient> fromShared();
+
+    void sendCommand(std::vector<std::uint8_t> audioData, std::string screenshotBase64, Completion completion) override;
+    // How an answer to "/command" becomes a result (logs as it goes).
+    static CommandResult resultFor(const HttpResult& answer);
+
+private:
+    std::shared_ptr<HttpTransport> transport;
+    std::string baseURL;
+    std::string deviceId;
+};
+
+} // namespace vokari

@@ -1,0 +1,296 @@
+#include "net/CurlTransport.h"
+
+#include <curl/curl.h>
+
+#include <algorithm>
+#include <atomic>
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace vokari {
+namespace {
+
+struct Transfer {
+    HttpRequest request;
+    HttpCompletion completion;
+    CURL* easy = nullptr;
+    curl_slist* headers = nullptr;
+    std::string responseBody;
+    std::size_t maxBytes = 0;
+    bool tooLarge = false;
+    char errorBuffer[CURL_ERROR_SIZE] = {};
+
+    ~Transfer() {
+        if (easy) {
+            curl_easy_cleanup(easy);
+        }
+        curl_slist_free_all(headers);
+    }
+};
+
+std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    std::size_t n = size * count;
+    if (t->responseBody.size() + n > t->maxBytes) {
+        t->tooLarge = true;
+        return 0; // aborts the transfer with CURLE_WRITE_ERROR
+    }
+    t->responseBody.append(data, n);
+    return n;
+}
+
+void globalInit() {
+    static std::once_flag once;
+    std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+} // namespace
+
+struct CurlTransport::Impl {
+    Options options;
+    CURLM* multi = nullptr;
+    mutable std::mutex mutex;
+    mutable std::condition_variable idle;
+    std::deque<std::unique_ptr<Transfer>> incoming;
+    std::size_t inFlight = 0;
+    bool stopping = false;
+    std::atomic<std::size_t> connections{0};
+    std::thread worker;
+
+    void loop();
+    bool start(Transfer& t);
+    void finish(std::unique_ptr<Transfer> t, HttpResult result);
+};
+
+TransportError CurlTransport::errorFor(int curlCode, const char* detail) {
+    auto code = static_cast<CURLcode>(curlCode);
+    int url = urlError::unknown;
+    switch (code) {
+    case CURLE_OPERATION_TIMEDOUT:
+        url = urlError::timedOut;
+        break;
+    case CURLE_COULDNT_RESOLVE_HOST:
+    case CURLE_COULDNT_RESOLVE_PROXY:
+        url = urlError::notConnectedToInternet;
+        break;
+    case CURLE_SSL_CONNECT_ERROR:
+    case CURLE_SSL_ENGINE_NOTFOUND:
+    case CURLE_SSL_ENGINE_SETFAILED:
+    case CURLE_SSL_CIPHER:
+    case CURLE_SSL_ENGINE_INITFAILED:
+    case CURLE_SSL_SHUTDOWN_FAILED:
+        url = urlError::secureConnectionFailed;
+        break;
+    case CURLE_PEER_FAILED_VERIFICATION:
+    case CURLE_SSL_ISSUER_ERROR:
+    case CURLE_SSL_PINNEDPUBKEYNOTMATCH:
+        url = urlError::serverCertificateUntrusted;
+        break;
+    case CURLE_SSL_CACERT_BADFILE:
+    case CURLE_SSL_CRL_BADFILE:
+    case CURLE_SSL_INVALIDCERTSTATUS:
+        url = urlError::serverCertificateHasUnknownRoot;
+        break;
+    case CURLE_SSL_CERTPROBLEM:
+    case CURLE_SSL_CLIENTCERT:
+        url = urlError::clientCertificateRequired;
+        break;
+    case CURLE_GOT_NOTHING:
+    case CURLE_SEND_ERROR:
+    case CURLE_RECV_ERROR:
+    case CURLE_PARTIAL_FILE:
+        url = urlError::networkConnectionLost;
+        break;
+    case CURLE_COULDNT_CONNECT:
+        url = urlError::cannotConnectToHost;
+        break;
+    case CURLE_URL_MALFORMAT:
+        url = urlError::badURL;
+        break;
+    case CURLE_UNSUPPORTED_PROTOCOL:
+        url = urlError::unsupportedURL;
+        break;
+    default:
+        break;
+    }
+    // libcurl's own detail names host and port; its generic text is the fallback.
+    return {url, detail && *detail ? std::string(detail) : std::string(curl_easy_strerror(code))};
+}
+
+CurlTransport::CurlTransport() : CurlTransport(Options{}) {}
+
+CurlTransport::CurlTransport(Options options) : impl(std::make_shared<Impl>()) {
+    globalInit();
+    impl->options = options;
+    impl->multi = curl_multi_init();
+    // The worker holds the state, so a transport released from inside a completion cannot pull it away.
+    impl->worker = std::thread([state = impl] { state->loop(); });
+}
+
+CurlTransport::~CurlTransport() {
+    {
+        std::lock_guard lock(impl->mutex);
+        impl->stopping = true;
+    }
+    curl_multi_wakeup(impl->multi);
+    if (impl->worker.get_id() == std::this_thread::get_id()) {
+        impl->worker.detach();
+    } else {
+        impl->worker.join();
+    }
+}
+
+void CurlTransport::send(HttpRequest request, HttpCompletion completion) {
+    auto t = std::make_unique<Transfer>();
+    t->request = std::move(request);
+    t->completion = std::move(completion);
+    t->maxBytes = impl->options.maxResponseBytes;
+    {
+        std::lock_guard lock(impl->mutex);
+        if (!impl->stopping) {
+            ++impl->inFlight;
+            impl->incoming.push_back(std::move(t));
+        }
+    }
+    if (t) { // refused: the transport is shutting down
+        t->completion(TransportError{urlError::cancelled, "cancelled"});
+        return;
+    }
+    curl_multi_wakeup(impl->multi);
+}
+
+std::size_t CurlTransport::inFlight() const {
+    std::lock_guard lock(impl->mutex);
+    return impl->inFlight;
+}
+
+bool CurlTransport::waitIdle(std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(impl->mutex);
+    return impl->idle.wait_for(lock, timeout, [this] { return impl->inFlight == 0; });
+}
+
+std::size_t CurlTransport::connectionsOpened() const {
+    return impl->connections.load();
+}
+
+bool CurlTransport::Impl::start(Transfer& t) {
+    t.easy = curl_easy_init();
+    if (!t.easy) {
+        return false;
+    }
+    CURL* e = t.easy;
+    curl_easy_setopt(e, CURLOPT_URL, t.request.url.c_str());
+    curl_easy_setopt(e, CURLOPT_PROTOCOLS_STR, "http,https");
+    // Redirects are followed as the platform's URL loading does (303/301/302 turn a POST into a GET).
+    curl_easy_setopt(e, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(e, CURLOPT_MAXREDIRS, 10L);
+    curl_easy_setopt(e, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
+    curl_easy_setopt(e, CURLOPT_NOSIGNAL, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYPEER, 1L);
+    curl_easy_setopt(e, CURLOPT_SSL_VERIFYHOST, 2L);
+    curl_easy_setopt(e, CURLOPT_TCP_KEEPALIVE, 1L);
+    curl_easy_setopt(e, CURLOPT_ERRORBUFFER, t.errorBuffer);
+    curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
+    curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
+    curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
+    double timeout = t.request.timeoutSeconds;
+    if (options.timeoutCapSeconds > 0 && (timeout <= 0 || timeout > options.timeoutCapSeconds)) {
+        timeout = options.timeoutCapSeconds;
+    }
+    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout * 1000.0));
+    if (t.request.method == "GET") {
+        curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
+    } else {
+        if (t.request.method != "POST") {
+            curl_easy_setopt(e, CURLOPT_CUSTOMREQUEST, t.request.method.c_str());
+        }
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(t.request.body.size()));
+        curl_easy_setopt(e, CURLOPT_POSTFIELDS, t.request.body.data());
+    }
+    for (const auto& [name, value] : t.request.headers) {
+        t.headers = curl_slist_append(t.headers, (name + ": " + value).c_str());
+    }
+    // No "Expect: 100-continue" round trip before large uploads, and no curl-made content type.
+    t.headers = curl_slist_append(t.headers, "Expect:");
+    curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers);
+    return curl_multi_add_handle(multi, e) == CURLM_OK;
+}
+
+void CurlTransport::Impl::finish(std::unique_ptr<Transfer> t, HttpResult result) {
+    auto completion = std::move(t->completion);
+    t.reset();
+    completion(std::move(result));
+    {
+        std::lock_guard lock(mutex);
+        --inFlight;
+    }
+    idle.notify_all();
+}
+
+void CurlTransport::Impl::loop() {
+    std::vector<std::unique_ptr<Transfer>> running;
+    while (true) {
+        std::deque<std::unique_ptr<Transfer>> fresh;
+        bool stop;
+        {
+            std::lock_guard lock(mutex);
+            fresh.swap(incoming);
+            stop = stopping;
+        }
+        if (stop) {
+            for (auto& t : fresh) {
+                finish(std::move(t), TransportError{urlError::cancelled, "cancelled"});
+            }
+            for (auto& t : running) {
+                curl_multi_remove_handle(multi, t->easy);
+                finish(std::move(t), TransportError{urlError::cancelled, "cancelled"});
+            }
+            curl_multi_cleanup(multi);
+            multi = nullptr;
+            return;
+        }
+        for (auto& t : fresh) {
+            if (start(*t)) {
+                running.push_back(std::move(t));
+            } else {
+                finish(std::move(t), TransportError{urlError::unknown, "The request could not be started"});
+            }
+        }
+        int active = 0;
+        curl_multi_perform(multi, &active);
+        int queued = 0;
+        while (CURLMsg* msg = curl_multi_info_read(multi, &queued)) {
+            if (msg->msg != CURLMSG_DONE) {
+                continue;
+            }
+            CURL* easy = msg->easy_handle;
+            CURLcode code = msg->data.result;
+            curl_multi_remove_handle(multi, easy);
+            auto it = std::find_if(running.begin(), running.end(), [easy](const auto& t) { return t->easy == easy; });
+            if (it == running.end()) {
+                continue;
+            }
+            std::unique_ptr<Transfer> t = std::move(*it);
+            running.erase(it);
+            long connects = 0;
+            curl_easy_getinfo(easy, CURLINFO_NUM_CONNECTS, &connects);
+            connections += static_cast<std::size_t>(connects);
+            if (code == CURLE_OK) {
+                long status = 0;
+                curl_easy_getinfo(easy, CURLINFO_RESPONSE_CODE, &status);
+                HttpResponse response{static_cast<int>(status), std::move(t->responseBody)};
+                finish(std::move(t), std::move(response));
+            } else {
+                auto error = t->tooLarge ? TransportError{urlError::unknown, "The response is too large"}
+                                         : CurlTransport::errorFor(code, t->errorBuffer);
+                finish(std::move(t), std::move(error));
+            }
+        }
+        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+    }
+}
+
+} // namespace vokari

@@ -1,0 +1,25 @@
+#include "platform/linux/secrets/SystemSecretStore.h"
+
+#include "platform/linux/secrets/LibsecretStore.h"
+#include "transport/FallbackSecretStore.h"
+#include "transport/FileSecretStore.h"
+
+#include <cstdlib>
+#include <string>
+
+namespace vokari {
+
+std::shared_ptr<SecretStore> SystemSecretStore::make() {
+    auto file = std::make_shared<FileSecretStore>();
+    const char* choice = std::getenv("VOKARI_SECRET_STORE");
+    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+    if ((choice && std::string(choice) == "file") || !bus || !*bus) {
+        return file;
+    }
+    if (auto service = LibsecretStore::open()) {
+        return std::make_shared<FallbackSecretStore>(service, file);
+    }
+    return file;
+}
+
+} // namespace vokari

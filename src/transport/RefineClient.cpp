@@ -1,0 +1,372 @@
+#include "transport/RefineClient.h"
+
+#include "app/DebugLog.h"
+#include "app/Settings.h"
+#include "core/Uuid.h"
+#include "transport/BackendOrigin.h"
+#include "transport/FileSecretStore.h"
+#include "transport/JsonText.h"
+#include "transport/MultipartBody.h"
+#include "transport/VocabularyFile.h"
+
+#include <atomic>
+#include <cstdio>
+#include <mutex>
+#include <sys/utsname.h>
+#include <unistd.h>
+
+namespace vokari {
+namespace {
+
+constexpr const char* kSomethingWrong = "Something went wrong — try again";
+constexpr const char* kServerError = "Server error — try again";
+constexpr const char* kUnavailable = "Server temporarily unavailable";
+
+struct SharedSlot {
+    std::mutex mutex;
+    RefineClientConfig config;
+    bool created = false;
+    std::once_flag once;
+    std::shared_ptr<RefineClient> instance;
+    std::atomic<bool> ready{false};
+};
+SharedSlot& slot() {
+    static SharedSlot s;
+    return s;
+}
+thread_local bool constructingShared = false;
+
+std::string hostDeviceName() {
+    char name[256] = {};
+    if (::gethostname(name, sizeof name - 1) == 0 && name[0] != '\0') {
+        return name;
+    }
+    return "unknown";
+}
+
+// "6.1.0-13-amd64" -> "6.1.0"; missing parts are written as 0.
+std::string kernelVersion() {
+    utsname u{};
+    int parts[3] = {0, 0, 0};
+    if (::uname(&u) == 0) {
+        std::sscanf(u.release, "%d.%d.%d", &parts[0], &parts[1], &parts[2]);
+    }
+    return std::to_string(parts[0]) + "." + std::to_string(parts[1]) + "." + std::to_string(parts[2]);
+}
+
+const TransportError* errorOf(const HttpResult& r) {
+    return std::get_if<TransportError>(&r);
+}
+
+} // namespace
+
+bool RefineClient::configure(RefineClientConfig config) {
+    auto& s = slot();
+    std::lock_guard lock(s.mutex);
+    if (s.created) {
+        return false;
+    }
+    s.config = std::move(config);
+    return true;
+}
+
+std::shared_ptr<RefineClient> RefineClient::shared() {
+    auto& s = slot();
+    std::call_once(s.once, [&s] {
+        RefineClientConfig config;
+        {
+            std::lock_guard lock(s.mutex);
+            s.created = true;
+            config = s.config;
+        }
+        constructingShared = true;
+        s.instance = create(std::move(config));
+        constructingShared = false;
+        s.ready.store(true);
+    });
+    return s.instance;
+}
+
+std::optional<std::string> RefineClient::shippingDeviceId() {
+    // Log lines never bring the client into being: that would fix its wiring before the application has
+    // configured it. Until the first real use the shipper keeps its (bounded) buffer.
+    auto& s = slot();
+    if (constructingShared || !s.ready.load()) {
+        return std::nullopt;
+    }
+    return s.instance->currentDeviceId();
+}
+
+std::shared_ptr<RefineClient> RefineClient::create(RefineClientConfig config) {
+    std::shared_ptr<RefineClient> client(new RefineClient(std::move(config)));
+    client->registerDevice();
+    client->fetchProfile();
+    return client;
+}
+
+RefineClient::RefineClient(RefineClientConfig config)
+    : http(config.transport ? config.transport : std::make_shared<UnavailableTransport>()),
+      defaults(config.defaults ? *config.defaults : DefaultsStore::standard()),
+      base(config.baseURL ? BackendOrigin::normalized(*config.baseURL) : BackendOrigin::current()),
+      vocabPath(config.vocabPath.empty() ? VocabularyFile::defaultPath() : config.vocabPath),
+      deviceName(config.deviceName ? *config.deviceName : hostDeviceName()),
+      osVersion(config.osVersion ? *config.osVersion : kernelVersion()) {
+    auto secrets = config.secrets ? config.secrets : std::make_shared<FileSecretStore>();
+    deviceId = DeviceIdentity::settle(*secrets, defaults);
+}
+
+std::string RefineClient::userFriendlyError(const std::optional<TransportError>& error) {
+    if (!error) {
+        return kSomethingWrong;
+    }
+    int code = error->code;
+    if (code == urlError::notConnectedToInternet) {
+        return "No internet connection";
+    }
+    if (code <= urlError::secureConnectionFailed && code >= urlError::clientCertificateRequired) {
+        return "Connection failed — check your network";
+    }
+    if (code == urlError::timedOut) {
+        return "Request timed out — try again";
+    }
+    if (code == urlError::networkConnectionLost) {
+        return "Connection lost — try again";
+    }
+    return kSomethingWrong;
+}
+
+std::string RefineClient::userFriendlyServerError(const std::string& serverText, int status) {
+    switch (status) {
+    case 400:
+        return serverText.find("missing audio") != std::string::npos ? "No audio captured" : serverText;
+    case 500:
+        return serverText == "processing failed" ? "Processing failed — try again" : kServerError;
+    case 503:
+        return kUnavailable;
+    default:
+        return kServerError;
+    }
+}
+
+HttpRequest RefineClient::jsonRequest(const std::string& url, const nlohmann::json& body) const {
+    HttpRequest request;
+    request.method = "POST";
+    request.url = url;
+    request.headers = {{"Content-Type", "application/json"}, {"x-device-id", deviceId}};
+    request.body = JsonText::serialize(body);
+    request.timeoutSeconds = 60;
+    return request;
+}
+
+void RefineClient::registerDevice() {
+    auto url = BackendOrigin::makeURL(base, "/register");
+    if (!url) {
+        return;
+    }
+    HttpRequest request =
+        jsonRequest(*url, {{"device_id", deviceId}, {"device_name", deviceName}, {"os_version", osVersion}});
+    request.headers = {{"Content-Type", "application/json"}}; // registration carries no x-device-id
+    std::string shortId = JsonText::prefix(deviceId, 8);
+    http->send(std::move(request), [shortId](HttpResult result) {
+        if (auto* error = errorOf(result)) {
+            debugLog("⚠️ Device registration failed: " + error->localizedDescription);
+        } else {
+            debugLog("✅ Device registered: " + shortId + "...");
+        }
+    });
+}
+
+void RefineClient::fetchProfile() {
+    auto url = BackendOrigin::makeURL(base, "/profile");
+    if (!url) {
+        return;
+    }
+    HttpRequest request;
+    request.url = *url;
+    request.headers = {{"x-device-id", deviceId}};
+    std::weak_ptr<RefineClient> weak = weak_from_this();
+    http->send(std::move(request), [weak](HttpResult result) {
+        auto self = weak.lock();
+        auto* response = std::get_if<HttpResponse>(&result);
+        if (!self || !response) {
+            return;
+        }
+        if (auto profile = JsonText::parseObject(response->body)) {
+            self->mergeProfile(*profile);
+        }
+    });
+}
+
+void RefineClient::mergeProfile(const nlohmann::json& profile) {
+    if (auto vocab = JsonText::string(profile, "vocab"); vocab && !vocab->empty()) {
+        if (loadVocab().value_or("").empty()) {
+            saveVocabLocally(*vocab);
+            debugLog("☁️ Loaded vocab from server: " + JsonText::prefix(*vocab, 50));
+        }
+    }
+    if (auto preset = JsonText::string(profile, "style_preset")) {
+        Settings settings(defaults);
+        if (settings.stylePreset().value_or("").empty()) {
+            settings.setStylePreset(*preset);
+            settings.setCustomPrompt(JsonText::string(profile, "custom_prompt").value_or(""));
+            debugLog("☁️ Loaded style from server: " + *preset);
+        }
+    }
+}
+
+std::optional<std::string> RefineClient::loadVocab() const {
+    return VocabularyFile::load(vocabPath);
+}
+
+void RefineClient::saveVocabLocally(const std::string& vocab) const {
+    VocabularyFile::save(vocabPath, vocab);
+}
+
+void RefineClient::process(std::vector<std::uint8_t> audioData, std::string source, ProcessCompletion completion) {
+    auto url = BackendOrigin::makeURL(base, "/process");
+    if (!url) {
+        completion(ProcessError{kSomethingWrong});
+        return;
+    }
+    MultipartBody body(makeUuidString());
+    auto vocab = loadVocab(); // read afresh for every request
+    body.reserve(audioData.size() + source.size() + (vocab ? vocab->size() : 0));
+    body.addFile("audio", "recording.wav", "audio/wav",
+                 std::string_view(reinterpret_cast<const char*>(audioData.data()), audioData.size()));
+    std::vector<std::uint8_t>().swap(audioData); // the body holds the only copy from here on
+    if (vocab && !vocab->empty()) {
+        body.addField("vocab", *vocab);
+    }
+    body.addField("source", source);
+    HttpRequest request;
+    request.method = "POST";
+    request.url = *url;
+    request.headers = {{"Content-Type", body.contentType()}, {"x-device-id", deviceId}};
+    request.body = body.finish();
+    request.timeoutSeconds = 120;
+    http->send(std::move(request),
+               [completion = std::move(completion)](HttpResult result) { completion(processResultFor(result)); });
+}
+
+ProcessResult RefineClient::processResultFor(const HttpResult& answer) {
+    if (auto* error = errorOf(answer)) {
+        debugLog("⚠️ Process failed: " + error->localizedDescription);
+        return ProcessError{userFriendlyError(*error)};
+    }
+    const auto& response = std::get<HttpResponse>(answer);
+    if (response.status == 429) {
+        debugLog("⚠️ Daily limit reached");
+        return ProcessRateLimited{};
+    }
+    if (response.status != 200) {
+        std::string status = std::to_string(response.status);
+        auto object = JsonText::parseObject(response.body);
+        if (auto text = object ? JsonText::string(*object, "error") : std::nullopt) {
+            debugLog("⚠️ Server error " + status + ": " + *text);
+            return ProcessError{userFriendlyServerError(*text, response.status)};
+        }
+        debugLog("⚠️ Server error " + status);
+        return ProcessError{response.status == 503 ? kUnavailable : kServerError};
+    }
+    auto object = JsonText::parseObject(response.body);
+    if (!object) {
+        return ProcessError{kSomethingWrong};
+    }
+    ProcessSuccess success{JsonText::string(*object, "raw"), JsonText::string(*object, "refined")};
+    auto totalMs = JsonText::integer(*object, "total_ms").value_or(0);
+    debugLog("✨ Processed in " + std::to_string(totalMs) +
+             "ms: " + (success.refined ? JsonText::prefix(*success.refined, 60) : std::string("nil")));
+    return success;
+}
+
+void RefineClient::syncStyle(const std::string& preset, const std::string& customPrompt, SyncCompletion done) {
+    auto url = BackendOrigin::makeURL(base, "/style");
+    if (!url) {
+        if (done) {
+            done(TransportError{urlError::badURL, "No URL can be formed from the backend origin"});
+        }
+        return;
+    }
+    nlohmann::json body = {{"style_preset", preset}};
+    if (preset == "custom") {
+        body["custom_prompt"] = customPrompt;
+    }
+    http->send(jsonRequest(*url, body), [preset, done = std::move(done)](HttpResult result) {
+        auto* error = errorOf(result);
+        if (error) {
+            debugLog("⚠️ Style sync failed: " + error->localizedDescription);
+        } else {
+            debugLog("☁️ Style synced: " + preset);
+        }
+        if (done) {
+            done(error ? std::optional<TransportError>(*error) : std::nullopt);
+        }
+    });
+}
+
+void RefineClient::syncVocab(const std::string& vocab, SyncCompletion done) {
+    auto url = BackendOrigin::makeURL(base, "/profile");
+    if (!url) {
+        if (done) {
+            done(TransportError{urlError::badURL, "No URL can be formed from the backend origin"});
+        }
+        return;
+    }
+    http->send(jsonRequest(*url, {{"vocab", vocab}}), [done = std::move(done)](HttpResult result) {
+        auto* error = errorOf(result);
+        if (error) {
+            debugLog("⚠️ Vocab sync failed: " + error->localizedDescription);
+        } else {
+            debugLog("☁️ Vocab synced to server");
+        }
+        if (done) {
+            done(error ? std::optional<TransportError>(*error) : std::nullopt);
+        }
+    });
+}
+
+void RefineClient::fetchTranscripts(std::optional<std::int64_t> after, std::int64_t limit,
+                                    TranscriptsCompletion completion) {
+    std::string path = "/transcripts?limit=" + std::to_string(limit);
+    if (after) {
+        path += "&after=" + std::to_string(*after);
+    }
+    auto url = BackendOrigin::makeURL(base, path);
+    if (!url) {
+        completion({}, false);
+        return;
+    }
+    HttpRequest request;
+    request.url = *url;
+    request.headers = {{"x-device-id", deviceId}};
+    http->send(std::move(request), [completion = std::move(completion)](HttpResult result) {
+        auto* response = std::get_if<HttpResponse>(&result);
+        auto object = response ? JsonText::parseObject(response->body) : std::nullopt;
+        if (!object || !object->contains("transcripts") || !(*object)["transcripts"].is_array()) {
+            completion({}, false);
+            return;
+        }
+        const auto& list = (*object)["transcripts"];
+        // "a list of JSON objects": a list holding anything else is no usable answer.
+        for (const auto& element : list) {
+            if (!element.is_object()) {
+                completion({}, false);
+                return;
+            }
+        }
+        std::vector<Transcript> transcripts;
+        for (const auto& element : list) {
+            auto id = JsonText::integer(element, "id");
+            auto raw = JsonText::string(element, "raw");
+            auto refined = JsonText::string(element, "refined");
+            auto createdAt = JsonText::string(element, "created_at");
+            if (id && raw && refined && createdAt) {
+                transcripts.push_back({*id, *raw, *refined, *createdAt});
+            }
+        }
+        auto hasMore = object->find("has_more");
+        completion(std::move(transcripts), hasMore != object->end() && hasMore->is_boolean() && hasMore->get<bool>());
+    });
+}
+
+} // namespace vokari

@@ -1,0 +1,178 @@
+// The libcurl transport against a loopback server: completions on the worker thread, error mapping of real
+// failures, connection reuse, response limits and shutdown with requests in flight.
+#include "net/CurlTransport.h"
+#include "Await.h"
+#include "RecordingServer.h"
+
+#include <curl/curl.h>
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <mutex>
+#include <set>
+
+namespace vokari {
+namespace {
+
+using test::Reply;
+
+HttpResult sendAndWait(CurlTransport& transport, HttpRequest request, std::thread::id* thread = nullptr) {
+    test::Await<HttpResult> done;
+    transport.send(std::move(request), [&done](HttpResult r) { done.set(std::move(r)); });
+    auto r = done.get(std::chrono::seconds(20));
+    if (thread) {
+        *thread = done.deliveredOn();
+    }
+    return r.value_or(TransportError{-2, "no completion"});
+}
+
+int codeOf(const HttpResult& r) {
+    auto* e = std::get_if<TransportError>(&r);
+    return e ? e->code : 0;
+}
+
+TEST(CurlTransport, SendsMethodHeadersAndBodyAndReturnsStatusAndBody) {
+    test::RecordingServer server;
+    server.answer("/echo", Reply{418, std::string("\0binary\xff", 8), "application/octet-stream"});
+    CurlTransport transport;
+    std::thread::id thread;
+    std::string body("a\0b\r\n", 5);
+    auto r = sendAndWait(
+        transport,
+        HttpRequest{
+            "POST", server.origin() + "/echo?x=1&y=%20", {{"X-One", "1"}, {"Content-Type", "text/plain"}}, body, 5},
+        &thread);
+    ASSERT_TRUE(std::holds_alternative<HttpResponse>(r));
+    EXPECT_EQ(std::get<HttpResponse>(r).status, 418);
+    EXPECT_EQ(std::get<HttpResponse>(r).body, std::string("\0binary\xff", 8));
+    EXPECT_NE(thread, std::this_thread::get_id());
+    auto seen = server.requests().at(0);
+    EXPECT_EQ(seen.method, "POST");
+    EXPECT_EQ(seen.target, "/echo?x=1&y=%20");
+    EXPECT_EQ(seen.header("x-one"), "1");
+    EXPECT_EQ(seen.header("content-type"), "text/plain");
+    EXPECT_EQ(seen.body, body);
+
+    auto get = sendAndWait(transport, HttpRequest{"GET", server.origin() + "/g", {}, "", 5});
+    EXPECT_EQ(std::get<HttpResponse>(get).status, 200);
+    EXPECT_EQ(server.requests().at(1).method, "GET");
+    EXPECT_EQ(server.requests().at(1).body, "");
+}
+
+TEST(CurlTransport, RealFailuresMapToTheirUrlErrorCodes) {
+    test::RecordingServer server;
+    CurlTransport transport;
+    server.answer("/close", Reply{.closeWithoutAnswer = true});
+    EXPECT_EQ(codeOf(sendAndWait(transport, {"GET", server.origin() + "/close", {}, "", 5})), -1005);
+
+    server.answer("/slow", Reply{.delay = std::chrono::milliseconds(1500)});
+    auto timedOut = sendAndWait(transport, {"GET", server.origin() + "/slow", {}, "", 0.2});
+    EXPECT_EQ(codeOf(timedOut), -1001);
+    EXPECT_FALSE(std::get<TransportError>(timedOut).localizedDescription.empty());
+
+    auto refused = "http://127.0.0.1:" + std::to_string(test::RecordingServer::unusedPort()) + "/";
+    EXPECT_EQ(codeOf(sendAndWait(transport, {"GET", refused, {}, "", 5})), -1004);
+
+    auto tls = "https://127.0.0.1:" + std::to_string(server.port()) + "/";
+    int tlsCode = codeOf(sendAndWait(transport, {"GET", tls, {}, "", 5}));
+    EXPECT_TRUE(tlsCode <= -1200 && tlsCode >= -1206) << tlsCode;
+
+    EXPECT_EQ(codeOf(sendAndWait(transport, {"GET", "ftp://127.0.0.1/", {}, "", 5})), -1002);
+}
+
+TEST(CurlTransport, ResultsWithoutALoopbackReproductionMapAsTheMessagesExpect) {
+    EXPECT_EQ(CurlTransport::errorFor(CURLE_COULDNT_RESOLVE_HOST, "").code, -1009);
+    EXPECT_EQ(CurlTransport::errorFor(CURLE_PEER_FAILED_VERIFICATION, "").code, -1202);
+    EXPECT_EQ(CurlTransport::errorFor(CURLE_PARTIAL_FILE, "").code, -1005);
+    EXPECT_EQ(CurlTransport::errorFor(CURLE_TOO_MANY_REDIRECTS, "").code, -1);
+    EXPECT_EQ(CurlTransport::errorFor(CURLE_COULDNT_CONNECT, "Failed to connect to h port 1").localizedDescription,
+              "Failed to connect to h port 1");
+    EXPECT_EQ(CurlTransport::errorFor(CURLE_COULDNT_CONNECT, "").localizedDescription, "Couldn't connect to server");
+}
+
+TEST(CurlTransport, FollowsRedirectsKeepingMethodAndBodyOn307) {
+    test::RecordingServer server;
+    server.answer("/old", Reply{.status = 307, .body = "", .location = "/new"});
+    server.answer("/new", Reply{200, R"({"ok":true})"});
+    CurlTransport transport;
+    auto r = sendAndWait(transport, {"POST", server.origin() + "/old", {{"x-device-id", "D"}}, "payload", 5});
+    ASSERT_TRUE(std::holds_alternative<HttpResponse>(r));
+    EXPECT_EQ(std::get<HttpResponse>(r).body, R"({"ok":true})");
+    auto moved = server.waitFor("/new");
+    ASSERT_TRUE(moved);
+    EXPECT_EQ(moved->method, "POST");
+    EXPECT_EQ(moved->body, "payload");
+    EXPECT_EQ(moved->header("x-device-id"), "D");
+}
+
+TEST(CurlTransport, SequentialRequestsReuseOneConnection) {
+    test::RecordingServer server;
+    CurlTransport transport;
+    for (int i = 0; i < 5; ++i) {
+        sendAndWait(transport, {"POST", server.origin() + "/r", {}, std::string(100'000, 'x'), 5});
+    }
+    EXPECT_EQ(server.connectionsAccepted(), 1);
+    EXPECT_EQ(transport.connectionsOpened(), 1u);
+    for (const auto& r : server.requests()) {
+        EXPECT_EQ(r.connection, 1);
+        EXPECT_EQ(r.body.size(), 100'000u);
+    }
+}
+
+TEST(CurlTransport, ConcurrentRequestsAllCompleteExactlyOnce) {
+    test::RecordingServer server;
+    server.setResponder([](const test::RecordedRequest& r) { return Reply{200, r.target}; });
+    CurlTransport transport;
+    std::atomic<int> completions{0};
+    std::mutex mutex;
+    std::set<std::string> bodies;
+    for (int i = 0; i < 40; ++i) {
+        transport.send({"GET", server.origin() + "/n" + std::to_string(i), {}, "", 10}, [&](HttpResult r) {
+            std::lock_guard lock(mutex);
+            bodies.insert(std::get<HttpResponse>(r).body);
+            ++completions;
+        });
+    }
+    EXPECT_TRUE(transport.waitIdle(std::chrono::seconds(20)));
+    EXPECT_EQ(completions.load(), 40);
+    EXPECT_EQ(bodies.size(), 40u);
+    EXPECT_EQ(transport.inFlight(), 0u);
+}
+
+TEST(CurlTransport, OversizedAnswersFailInsteadOfGrowingWithoutBound) {
+    test::RecordingServer server;
+    server.answer("/big", Reply{200, std::string(2'000'000, 'x')});
+    CurlTransport transport(CurlTransport::Options{1'000'000, 0});
+    auto r = sendAndWait(transport, {"GET", server.origin() + "/big", {}, "", 10});
+    EXPECT_EQ(codeOf(r), -1);
+    CurlTransport roomy;
+    EXPECT_EQ(std::get<HttpResponse>(sendAndWait(roomy, {"GET", server.origin() + "/big", {}, "", 10})).body.size(),
+              2'000'000u);
+}
+
+TEST(CurlTransport, DestroyingTheTransportCancelsWhatIsInFlight) {
+    test::RecordingServer server;
+    server.answer("/slow", Reply{.delay = std::chrono::milliseconds(800)});
+    test::Await<HttpResult> done;
+    {
+        auto transport = std::make_unique<CurlTransport>();
+        transport->send({"GET", server.origin() + "/slow", {}, "", 10}, [&done](HttpResult r) { done.set(r); });
+        ASSERT_TRUE(server.waitFor("/slow"));
+    }
+    auto r = done.get(std::chrono::milliseconds(100));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(codeOf(*r), -999);
+
+    // A transport released from inside its own completion shuts down without deadlocking.
+    auto shared = std::make_shared<CurlTransport>();
+    test::Await<bool> released;
+    auto* raw = shared.get();
+    raw->send({"GET", server.origin() + "/x", {}, "", 10}, [holder = std::move(shared), &released](HttpResult) mutable {
+        holder.reset();
+        released.set(true);
+    });
+    EXPECT_EQ(released.get(), true);
+}
+
+} // namespace
+} // namespace vokari

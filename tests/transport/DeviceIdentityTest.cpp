@@ -1,0 +1,148 @@
+// Lookup order and migrations of the device identifier against a fake store, and the file-backed stores.
+#include "transport/DeviceIdentity.h"
+#include "FakeSecretStore.h"
+#include "RecordingSink.h"
+#include "TestFiles.h"
+#include "transport/FallbackSecretStore.h"
+#include "transport/FileSecretStore.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+#include <sys/stat.h>
+
+namespace vokari {
+namespace {
+
+const test::FakeSecretStore::Key kPlain{"ai.vokari", "deviceId", false};
+const test::FakeSecretStore::Key kLegacy{"ai.vokari", "deviceId", true};
+
+class DeviceIdentityTest : public ::testing::Test {
+protected:
+    void SetUp() override { debuglog::setSink(sink); }
+    void TearDown() override { debuglog::setSink(nullptr); }
+    std::shared_ptr<test::RecordingSink> sink = std::make_shared<test::RecordingSink>();
+    test::FakeSecretStore store;
+    MemoryDefaultsStore defaults;
+};
+
+TEST_F(DeviceIdentityTest, FirstLaunchGeneratesAndStoresAnUpperCaseUuid) {
+    auto id = DeviceIdentity::settle(store, defaults);
+    EXPECT_TRUE(
+        std::regex_match(id, std::regex("[0-9A-F]{8}-[0-9A-F]{4}-4[0-9A-F]{3}-[89AB][0-9A-F]{3}-[0-9A-F]{12}")));
+    EXPECT_EQ(store.items[kPlain], id);
+    EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Generated new device ID: " + id.substr(0, 8) + "..."});
+    // The next launch finds it.
+    sink->clear();
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), id);
+    EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Device ID from keychain: " + id.substr(0, 8) + "..."});
+}
+
+TEST_F(DeviceIdentityTest, PlainItemWinsAndLeavesTheLegacyItemAlone) {
+    store.items[kPlain] = "plain-id-value";
+    store.items[kLegacy] = "legacy-id-value";
+    defaults.setString("deviceId", "defaults-id");
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "plain-id-value");
+    EXPECT_EQ(store.items[kLegacy], "legacy-id-value");
+    EXPECT_EQ(defaults.stringValue("deviceId"), "defaults-id");
+    // Identifiers are used as found, whatever their form (here shorter than 8 characters).
+    store.items[kPlain] = "abc";
+    sink->clear();
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "abc");
+    EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Device ID from keychain: abc..."});
+}
+
+TEST_F(DeviceIdentityTest, MigratesTheLegacySynchronizableItem) {
+    store.items[kLegacy] = "11111111-2222-3333-4444-555555555555";
+    defaults.setString("deviceId", "defaults-id");
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "11111111-2222-3333-4444-555555555555");
+    EXPECT_EQ(store.items[kPlain], "11111111-2222-3333-4444-555555555555");
+    EXPECT_FALSE(store.items.contains(kLegacy));
+    EXPECT_EQ(defaults.stringValue("deviceId"), "defaults-id") << "the later source is not consulted";
+    EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Migrated device ID from sync keychain: 11111111..."});
+}
+
+TEST_F(DeviceIdentityTest, MigratesTheSettingsValueAndRemovesTheKey) {
+    defaults.setString("deviceId", "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
+    EXPECT_EQ(store.items[kPlain], "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
+    EXPECT_FALSE(defaults.object("deviceId"));
+    EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Migrated device ID from UserDefaults: AAAAAAAA..."});
+}
+
+TEST_F(DeviceIdentityTest, AFailingStoreNeverLosesTheOldCopyOrStopsStartUp) {
+    store.items[kLegacy] = "legacy-id";
+    store.addStatus = -25308;
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "legacy-id");
+    EXPECT_EQ(store.items[kLegacy], "legacy-id") << "kept for the next launch because the new copy was not stored";
+    EXPECT_EQ(sink->messages(), (std::vector<std::string>{"⚠️ Keychain save failed: -25308",
+                                                          "🔑 Migrated device ID from sync keychain: legacy-i..."}));
+
+    store.items.clear();
+    defaults.setString("deviceId", "defaults-id");
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "defaults-id");
+    EXPECT_EQ(defaults.stringValue("deviceId"), "defaults-id");
+
+    // Unreadable store: counts as nothing found; a new identifier is made and kept in memory.
+    test::FakeSecretStore broken;
+    broken.failReads = true;
+    broken.addStatus = 5;
+    MemoryDefaultsStore empty;
+    EXPECT_EQ(DeviceIdentity::settle(broken, empty).size(), 36u);
+}
+
+TEST(FileSecretStore, KeepsItemsPrivateAcrossInstancesAndSeparatesTheLegacyVariant) {
+    test::TempDir dir;
+    auto path = dir / "vokari" / "secrets.json";
+    SecretQuery plain{"ai.vokari", "deviceId", false};
+    SecretQuery legacy{"ai.vokari", "deviceId", true};
+    {
+        FileSecretStore store(path);
+        EXPECT_FALSE(store.read(plain));
+        EXPECT_EQ(store.add(legacy, "L"), 0);
+        EXPECT_FALSE(store.read(plain));
+        EXPECT_EQ(store.add(plain, "P"), 0);
+    }
+    struct stat st {};
+    ASSERT_EQ(::stat(path.c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0600u);
+    ASSERT_EQ(::stat(path.parent_path().c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 0777, 0700u);
+
+    FileSecretStore again(path);
+    EXPECT_EQ(again.read(plain), "P");
+    EXPECT_EQ(again.read(legacy), "L");
+    again.remove(plain);
+    EXPECT_FALSE(again.read(plain));
+    EXPECT_EQ(again.read(legacy), "L");
+
+    // A damaged file reads as empty and is kept aside instead of being overwritten.
+    std::filesystem::remove(path);
+    { std::ofstream(path) << "{not json"; }
+    EXPECT_FALSE(again.read(plain));
+    EXPECT_EQ(again.add(plain, "P2"), 0);
+    EXPECT_EQ(again.read(plain), "P2");
+    EXPECT_TRUE(std::filesystem::exists(path.string() + ".corrupt"));
+}
+
+TEST(FallbackSecretStore, WritesWhereTheSecretServiceRefusesAndReadsBothPlaces) {
+    auto service = std::make_shared<test::FakeSecretStore>();
+    auto file = std::make_shared<test::FakeSecretStore>();
+    FallbackSecretStore store(service, file);
+    SecretQuery plain{"ai.vokari", "deviceId", false};
+    service->addStatus = 7;
+    EXPECT_EQ(store.add(plain, "X"), 0);
+    EXPECT_EQ(file->items[kPlain], "X");
+    EXPECT_EQ(store.read(plain), "X");
+    file->addStatus = 9;
+    EXPECT_EQ(store.add(plain, "Y"), 7) << "the preferred store's status is the one reported";
+    service->addStatus = 0;
+    EXPECT_EQ(store.add(plain, "Z"), 0);
+    EXPECT_EQ(store.read(plain), "Z");
+    store.remove(plain);
+    EXPECT_FALSE(store.read(plain));
+}
+
+} // namespace
+} // namespace vokari

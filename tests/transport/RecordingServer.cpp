@@ -1,0 +1,247 @@
+#include "RecordingServer.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cctype>
+#include <cstring>
+
+namespace vokari::test {
+namespace {
+
+bool sendAll(int fd, const std::string& data) {
+    std::size_t off = 0;
+    while (off < data.size()) {
+        ssize_t n = ::send(fd, data.data() + off, data.size() - off, MSG_NOSIGNAL);
+        if (n <= 0) {
+            return false;
+        }
+        off += static_cast<std::size_t>(n);
+    }
+    return true;
+}
+
+std::string lower(std::string s) {
+    std::transform(s.begin(), s.end(), s.begin(), [](unsigned char c) { return std::tolower(c); });
+    return s;
+}
+
+std::string reason(int status) {
+    switch (status) {
+    case 200:
+        return "OK";
+    case 400:
+        return "Bad Request";
+    case 429:
+        return "Too Many Requests";
+    case 500:
+        return "Internal Server Error";
+    case 503:
+        return "Service Unavailable";
+    case 307:
+        return "Temporary Redirect";
+    default:
+        return "Status";
+    }
+}
+
+} // namespace
+
+std::string RecordedRequest::header(const std::string& lowerName) const {
+    auto it = headers.find(lowerName);
+    return it == headers.end() ? std::string() : it->second;
+}
+
+RecordingServer::RecordingServer() : responder([](const RecordedRequest&) { return Reply{}; }) {
+    listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    int one = 1;
+    ::setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
+    listenPort = ntohs(addr.sin_port);
+    ::listen(listenFd, 64);
+    acceptor = std::thread([this] { acceptLoop(); });
+}
+
+RecordingServer::~RecordingServer() {
+    {
+        std::lock_guard lock(mutex);
+        stopping = true;
+        for (int fd : connectionFds) {
+            ::shutdown(fd, SHUT_RDWR);
+        }
+    }
+    ::shutdown(listenFd, SHUT_RDWR);
+    ::close(listenFd);
+    acceptor.join();
+    for (auto& t : threads) {
+        t.join();
+    }
+    for (int fd : connectionFds) {
+        ::close(fd);
+    }
+}
+
+std::string RecordingServer::origin() const {
+    return "http://127.0.0.1:" + std::to_string(listenPort);
+}
+
+void RecordingServer::setResponder(Responder r) {
+    std::lock_guard lock(mutex);
+    responder = std::move(r);
+}
+
+void RecordingServer::answer(const std::string& path, Reply reply) {
+    std::lock_guard lock(mutex);
+    byPath[path] = std::move(reply);
+}
+
+std::vector<RecordedRequest> RecordingServer::requests() const {
+    std::lock_guard lock(mutex);
+    return recorded;
+}
+
+std::optional<RecordedRequest> RecordingServer::waitFor(const std::string& prefix,
+                                                        std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex);
+    std::optional<RecordedRequest> found;
+    changed.wait_for(lock, timeout, [&] {
+        for (const auto& r : recorded) {
+            if (r.target.starts_with(prefix)) {
+                found = r;
+                return true;
+            }
+        }
+        return false;
+    });
+    return found;
+}
+
+int RecordingServer::connectionsAccepted() const {
+    std::lock_guard lock(mutex);
+    return accepted;
+}
+
+int RecordingServer::unusedPort() {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    ::close(fd); // bound but never listened on: connections are refused
+    return ntohs(addr.sin_port);
+}
+
+void RecordingServer::acceptLoop() {
+    while (true) {
+        int fd = ::accept4(listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+        if (fd < 0) {
+            return;
+        }
+        std::lock_guard lock(mutex);
+        if (stopping) {
+            ::close(fd);
+            return;
+        }
+        connectionFds.push_back(fd);
+        int connection = ++accepted;
+        threads.emplace_back([this, fd, connection] { serve(fd, connection); });
+    }
+}
+
+void RecordingServer::serve(int fd, int connection) {
+    std::string buffer;
+    char chunk[65536];
+    auto fill = [&]() {
+        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (n <= 0) {
+            return false;
+        }
+        buffer.append(chunk, static_cast<std::size_t>(n));
+        return true;
+    };
+    while (true) {
+        std::size_t headerEnd;
+        while ((headerEnd = buffer.find("\r\n\r\n")) == std::string::npos) {
+            if (!fill()) {
+                return;
+            }
+            if (buffer[0] == '\x16') { // a TLS handshake: answer in plain HTTP, as a plain server would
+                sendAll(fd, "HTTP/1.1 400 Bad Request\r\nConnection: close\r\n\r\n");
+                ::shutdown(fd, SHUT_RDWR);
+                return;
+            }
+        }
+        RecordedRequest request;
+        request.connection = connection;
+        std::string head = buffer.substr(0, headerEnd);
+        buffer.erase(0, headerEnd + 4);
+        std::size_t lineEnd = head.find("\r\n");
+        std::string requestLine = head.substr(0, lineEnd);
+        auto sp1 = requestLine.find(' ');
+        auto sp2 = requestLine.rfind(' ');
+        request.method = requestLine.substr(0, sp1);
+        request.target = requestLine.substr(sp1 + 1, sp2 - sp1 - 1);
+        std::size_t pos = lineEnd == std::string::npos ? head.size() : lineEnd + 2;
+        while (pos < head.size()) {
+            std::size_t end = head.find("\r\n", pos);
+            if (end == std::string::npos) {
+                end = head.size();
+            }
+            std::string line = head.substr(pos, end - pos);
+            if (auto colon = line.find(':'); colon != std::string::npos) {
+                std::string value = line.substr(colon + 1);
+                value.erase(0, value.find_first_not_of(' '));
+                request.headers[lower(line.substr(0, colon))] = value;
+            }
+            pos = end + 2;
+        }
+        std::size_t length = 0;
+        if (auto cl = request.header("content-length"); !cl.empty()) {
+            length = std::stoul(cl);
+        }
+        while (buffer.size() < length) {
+            if (!fill()) {
+                return;
+            }
+        }
+        request.body = buffer.substr(0, length);
+        buffer.erase(0, length);
+
+        Reply reply;
+        {
+            std::lock_guard lock(mutex);
+            std::string path = request.target.substr(0, request.target.find('?'));
+            auto it = byPath.find(path);
+            reply = it != byPath.end() ? it->second : responder(request);
+            recorded.push_back(request);
+        }
+        changed.notify_all();
+        if (reply.delay.count() > 0) {
+            std::this_thread::sleep_for(reply.delay);
+        }
+        if (reply.closeWithoutAnswer) {
+            ::shutdown(fd, SHUT_RDWR);
+            return;
+        }
+        std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
+                               "\r\nContent-Type: " + reply.contentType +
+                               (reply.location.empty() ? "" : "\r\nLocation: " + reply.location) +
+                               "\r\nContent-Length: " + std::to_string(reply.body.size()) +
+                               "\r\nConnection: keep-alive\r\n\r\n" + reply.body;
+        if (!sendAll(fd, response)) {
+            return;
+        }
+    }
+}
+
+} // namespace vokari::test

@@ -1,0 +1,75 @@
+#pragma once
+// A small HTTP/1.1 server on loopback for tests: records every request byte for byte (request line, headers,
+// body) and answers with whatever the test's responder returns, or closes the connection without answering.
+// Connections are kept alive, and each request notes which connection carried it. One thread per connection;
+// the responder runs on those threads. Owned by the test; the destructor stops and joins everything.
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <map>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace vokari::test {
+
+struct RecordedRequest {
+    std::string method;
+    std::string target;                         // path and query, as sent
+    std::map<std::string, std::string> headers; // names in lower case
+    std::string body;
+    int connection = 0; // 1 for the first accepted connection, and so on
+    std::string header(const std::string& lowerName) const;
+};
+
+struct Reply {
+    int status = 200;
+    std::string body = "{}";
+    std::string contentType = "application/json";
+    bool closeWithoutAnswer = false;
+    std::chrono::milliseconds delay{0};
+    std::string location{}; // sent as a Location header when not empty
+};
+
+class RecordingServer {
+public:
+    using Responder = std::function<Reply(const RecordedRequest&)>;
+    RecordingServer();
+    ~RecordingServer();
+
+    std::string origin() const; // "http://127.0.0.1:PORT"
+    int port() const { return listenPort; }
+    void setResponder(Responder responder);
+    // Replies for one path (without query); other paths get the default responder.
+    void answer(const std::string& path, Reply reply);
+
+    std::vector<RecordedRequest> requests() const;
+    // The first request whose target starts with `prefix`, waiting up to `timeout` for it.
+    std::optional<RecordedRequest> waitFor(const std::string& prefix,
+                                           std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    int connectionsAccepted() const;
+
+    // A loopback port on which nothing listens.
+    static int unusedPort();
+
+private:
+    void acceptLoop();
+    void serve(int fd, int connection);
+
+    int listenFd = -1;
+    int listenPort = 0;
+    mutable std::mutex mutex;
+    mutable std::condition_variable changed;
+    Responder responder;
+    std::map<std::string, Reply> byPath;
+    std::vector<RecordedRequest> recorded;
+    std::vector<int> connectionFds;
+    std::vector<std::thread> threads;
+    int accepted = 0;
+    bool stopping = false;
+    std::thread acceptor;
+};
+
+} // namespace vokari::test

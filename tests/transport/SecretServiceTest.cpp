@@ -1,0 +1,183 @@
+// The libsecret store against a real gnome-keyring, started in this test's own D-Bus session with a private
+// HOME, and the device identity's lookup order and migrations on it.
+#include "RecordingSink.h"
+#include "TestFiles.h"
+#include "platform/linux/secrets/LibsecretStore.h"
+#include "platform/linux/secrets/SystemSecretStore.h"
+#include "transport/DeviceIdentity.h"
+#include "transport/FileSecretStore.h"
+
+#include <gtest/gtest.h>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <fcntl.h>
+#include <regex>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+
+namespace vokari {
+namespace {
+
+// Owns the session bus and the keyring daemon; both are stopped by process id, even when the test fails.
+// NameHasOwner never triggers service activation.
+bool nameHasOwner(const std::string& name) {
+    std::string cmd = "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+                      "org.freedesktop.DBus.NameHasOwner string:" +
+                      name + " 2>/dev/null";
+    std::string out;
+    if (FILE* p = ::popen(cmd.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, p)) {
+            out += buf;
+        }
+        ::pclose(p);
+    }
+    return out.find("boolean true") != std::string::npos;
+}
+
+class KeyringSession {
+public:
+    KeyringSession() {
+        for (const char* sub : {"run", "data", "config", "cache"}) {
+            std::filesystem::create_directories(home / sub);
+        }
+        std::filesystem::permissions(home / "run", std::filesystem::perms::owner_all);
+        ::setenv("HOME", home.path().c_str(), 1);
+        ::setenv("XDG_RUNTIME_DIR", (home / "run").c_str(), 1);
+        ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
+        ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
+        ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
+
+        std::string out;
+        if (FILE* p = ::popen("dbus-launch --sh-syntax", "r")) {
+            char buf[512];
+            while (std::fgets(buf, sizeof buf, p)) {
+                out += buf;
+            }
+            ::pclose(p);
+        }
+        std::smatch m;
+        if (std::regex_search(out, m, std::regex("DBUS_SESSION_BUS_ADDRESS='([^']*)'"))) {
+            ::setenv("DBUS_SESSION_BUS_ADDRESS", m[1].str().c_str(), 1);
+        }
+        if (std::regex_search(out, m, std::regex("DBUS_SESSION_BUS_PID=([0-9]+)"))) {
+            busPid = std::stoi(m[1]);
+        }
+        if (busPid <= 0) {
+            return;
+        }
+        int in[2];
+        if (::pipe(in) != 0) {
+            return;
+        }
+        keyringPid = ::fork();
+        if (keyringPid == 0) {
+            ::dup2(in[0], 0);
+            int devNull = ::open("/dev/null", O_WRONLY);
+            ::dup2(devNull, 1);
+            ::dup2(devNull, 2);
+            ::close(in[1]);
+            ::execlp("gnome-keyring-daemon", "gnome-keyring-daemon", "--foreground", "--unlock", "--components=secrets",
+                     static_cast<char*>(nullptr));
+            ::_exit(127);
+        }
+        ::close(in[0]);
+        (void)!::write(in[1], "test-password", 13);
+        ::close(in[1]);
+    }
+    ~KeyringSession() {
+        for (pid_t pid : {keyringPid, static_cast<pid_t>(busPid)}) {
+            if (pid > 0) {
+                ::kill(pid, SIGTERM);
+            }
+        }
+        if (keyringPid > 0) {
+            ::waitpid(keyringPid, nullptr, 0);
+        }
+        ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    }
+    bool started() const { return busPid > 0 && keyringPid > 0; }
+
+    // The Secret Service, once our daemon owns its bus name. Nothing may call it earlier: the bus would start
+    // a second, locked keyring by service activation and ours would lose the name.
+    std::shared_ptr<LibsecretStore> waitForStore() {
+        for (int i = 0; i < 200 && !nameHasOwner("org.freedesktop.secrets"); ++i) {
+            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+        }
+        SecretQuery probe{"ai.vokari.test", "probe", false};
+        for (int i = 0; i < 50; ++i) {
+            if (auto store = LibsecretStore::open(); store && store->add(probe, "x") == 0) {
+                store->remove(probe);
+                return store;
+            }
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        }
+        return nullptr;
+    }
+
+private:
+    test::TempDir home;
+    int busPid = 0;
+    pid_t keyringPid = 0;
+};
+
+TEST(SecretService, StoresFindsAndMigratesTheDeviceIdentifier) {
+    KeyringSession session;
+    ASSERT_TRUE(session.started());
+    auto store = session.waitForStore();
+    ASSERT_TRUE(store) << "gnome-keyring did not come up";
+
+    SecretQuery plain{"ai.vokari", "deviceId", false};
+    SecretQuery legacy{"ai.vokari", "deviceId", true};
+    EXPECT_FALSE(store->read(plain));
+    ASSERT_EQ(store->add(legacy, "LEGACY-ID-0001"), 0);
+    EXPECT_FALSE(store->read(plain)) << "a plain query never matches the synchronizable item";
+    EXPECT_EQ(store->read(legacy), "LEGACY-ID-0001");
+
+    auto sink = std::make_shared<test::RecordingSink>();
+    debuglog::setSink(sink);
+    MemoryDefaultsStore defaults;
+    EXPECT_EQ(DeviceIdentity::settle(*store, defaults), "LEGACY-ID-0001");
+    EXPECT_EQ(store->read(plain), "LEGACY-ID-0001");
+    EXPECT_FALSE(store->read(legacy));
+    EXPECT_TRUE(sink->contains("🔑 Migrated device ID from sync keychain: LEGACY-I..."));
+
+    // Both present: the plain item wins and the legacy one stays.
+    ASSERT_EQ(store->add(legacy, "OTHER"), 0);
+    EXPECT_EQ(DeviceIdentity::settle(*store, defaults), "LEGACY-ID-0001");
+    EXPECT_EQ(store->read(legacy), "OTHER");
+    // Removing the plain item leaves the legacy one; saving twice keeps exactly one plain item.
+    DeviceIdentity::save(*store, "NEW-ID");
+    DeviceIdentity::save(*store, "NEWER-ID");
+    EXPECT_EQ(store->read(plain), "NEWER-ID");
+    store->remove(plain);
+    EXPECT_FALSE(store->read(plain));
+    EXPECT_EQ(store->read(legacy), "OTHER");
+    debuglog::setSink(nullptr);
+
+    // With a Secret Service on the bus the system store uses it; asked for the file, it uses the file.
+    auto system = SystemSecretStore::make();
+    EXPECT_EQ(system->read(legacy), "OTHER");
+    ::setenv("VOKARI_SECRET_STORE", "file", 1);
+    auto file = SystemSecretStore::make();
+    ::unsetenv("VOKARI_SECRET_STORE");
+    EXPECT_FALSE(file->read(legacy));
+    EXPECT_EQ(file->add(plain, "F"), 0);
+    EXPECT_TRUE(std::filesystem::exists(FileSecretStore::defaultPath()));
+}
+
+TEST(SecretService, WithoutASessionBusTheFileStoreIsUsed) {
+    test::TempDir data;
+    ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    auto store = SystemSecretStore::make();
+    SecretQuery plain{"ai.vokari", "deviceId", false};
+    EXPECT_EQ(store->add(plain, "FILE-ID"), 0);
+    EXPECT_EQ(FileSecretStore(data / "vokari" / "secrets.json").read(plain), "FILE-ID");
+}
+
+} // namespace
+} // namespace vokari
