@@ -1,0 +1,27 @@
+#pragma once
+// Everything a request handler needs, borrowed from ServerApp (or a test) for the server's lifetime.
+// Handlers run on HTTP worker threads; every member here is thread-safe or read-only.
+
+#include "core/Clock.h"
+#include "refine/TextRefiner.h"
+#include "storage/Database.h"
+#include "stt/SpeechEngine.h"
+#include "update/ReleaseManifest.h"
+
+#include <cstdint>
+#include <optional>
+
+namespace vokari {
+
+struct ServerContext {
+    Database& db;
+    const Clock& clock;
+    SpeechEngine* engine = nullptr; // null: no engine could be loaded, transcription answers 503
+    TextRefiner& refiner;
+    std::optional<ReleaseManifest> release;
+    int64_t dailyLimit = 1000; // 0 = none
+    int64_t maxLogsPerDevice = 2000;
+    size_t maxLogEntriesPerRequest = 1000;
+};
+
+} // namespace vokari

@@ -1,0 +1,81 @@
+// Rule-based refinement, one table row per behaviour.
+#include "refine/Phonetic.h"
+#include "refine/RuleRefiner.h"
+#include "refine/VocabularyMatcher.h"
+#include "stt/LetterToPhone.h"
+
+#include <gtest/gtest.h>
+
+using namespace vokari;
+
+namespace {
+
+struct Row {
+    const char* preset;
+    const char* raw;
+    const char* vocab;
+    const char* expected;
+};
+
+} // namespace
+
+TEST(ServerRuleRefiner, Table) {
+    const Row rows[] = {
+        // Spoken punctuation.
+        {"minimal", "hello comma world period", "", "hello, world."},
+        {"minimal", "is it done question mark yes exclamation mark", "", "is it done? yes!"},
+        {"minimal", "note colon buy milk full stop", "", "note: buy milk."},
+        {"minimal", "first line new line second line", "", "first line\nsecond line"},
+        {"minimal", "intro new paragraph body", "", "intro\n\nbody"},
+        {"minimal", "comma period leading marks vanish", "", "leading marks vanish"},
+        {"minimal", "double comma period", "", "double."},
+        // Self-correction drops the sentence so far, not earlier sentences.
+        {"minimal", "send it today scratch that send it tomorrow", "", "send it tomorrow"},
+        {"professional", "first part period wrong words scratch that right words", "", "First part. Right words."},
+        {"minimal", "scratch that", "", ""},
+        // Presets.
+        {"professional", "i think i'm ready period are you question mark", "", "I think I'm ready. Are you?"},
+        {"professional", "hello there", "", "Hello there."},
+        {"professional", "list colon eggs comma", "", "List: eggs."},
+        {"professional", "line one new line line two", "", "Line one.\nLine two."},
+        {"custom", "no llm here", "", "No llm here."},
+        {"casual", "Hello There comma Friend period", "", "hello there, friend"},
+        {"casual", "really question mark", "", "really?"},
+        {"minimal", "Keep As Is", "", "Keep As Is"},
+        {"unknown-preset", "falls back", "", "Falls back."},
+        // Vocabulary: sound-alike runs become the term as spelled, whatever the preset.
+        {"minimal", "deploy to kuber net ease today", "Kubernetes", "deploy to Kubernetes today"},
+        {"casual", "push to git hub", "GitHub", "push to GitHub"},
+        {"professional", "ask chat gpt", "ChatGPT", "Ask ChatGPT."},
+        {"minimal", "open post gress", "Postgres", "open Postgres"},
+        {"minimal", "talk to andy and bob", "Anya", "talk to andy and bob"},
+        {"minimal", "the cat sat", "Catalyst", "the cat sat"},
+        // Already punctuated input (another engine) keeps its marks.
+        {"professional", "hello, world. how are you?", "", "Hello, world. How are you?"},
+    };
+    for (const auto& r : rows) {
+        SCOPED_TRACE(std::string(r.preset) + ": " + r.raw);
+        RefineInput in{r.raw, r.preset, "", parseVocabulary(r.vocab)};
+        EXPECT_EQ(RuleRefiner::apply(in), r.expected);
+    }
+}
+
+TEST(ServerRuleRefiner, VocabularyParsingAndPhonetics) {
+    EXPECT_EQ(parseVocabulary(" Kubernetes, GitHub ,,\nClaude Code; Kubernetes"),
+              (std::vector<std::string>{"Kubernetes", "GitHub", "Claude Code"}));
+    EXPECT_TRUE(parseVocabulary("").empty());
+    EXPECT_EQ(phoneticKey("Kubernetes"), phoneticKey("koobernetes"));
+    EXPECT_EQ(phoneticKey("phone"), phoneticKey("fone"));
+    EXPECT_NE(phoneticKey("cat"), phoneticKey("catalyst"));
+    EXPECT_EQ(editDistance("kitten", "sitting"), 3u);
+    // Multi-word terms match across the words they were heard as.
+    VocabularyMatcher m({"Claude Code"});
+    EXPECT_EQ(m.apply({"use", "clawed", "code", "now"}), (std::vector<std::string>{"use", "Claude Code", "now"}));
+}
+
+TEST(ServerLetterToPhone, GuessesPlausiblePhones) {
+    EXPECT_EQ(guessPhones("vokari"), "V AA K AA R IY");
+    EXPECT_EQ(guessPhones("code"), "K OW D");
+    EXPECT_EQ(guessPhones("shipit"), "SH IH P IH T");
+    EXPECT_EQ(guessPhones("123"), "");
+}
