@@ -26,8 +26,9 @@ struct LogConfig {
 };
 
 LogConfig& config() {
-    static LogConfig c;
-    return c;
+    // Never destroyed: worker and audio threads may still log while the process exits.
+    static auto* c = new LogConfig;
+    return *c;
 }
 
 void ensureDefaultPathsLocked(LogConfig& c) {
@@ -129,6 +130,8 @@ void writeToLog(std::string_view line, const std::filesystem::path& path) {
 
 void truncateLog() {
     auto path = debuglog::logPath();
+    // Read and replace under the log lock, so no line logged meanwhile is lost.
+    std::lock_guard lock(config().logLock);
     auto text = readWholeFile(path);
     if (!text) {
         return;
@@ -159,7 +162,6 @@ void truncateLog() {
             kept.push_back('\n');
         }
     }
-    auto lock = std::lock_guard(config().logLock);
     (void)writeFileAtomically(path, kept, 0600);
 }
 

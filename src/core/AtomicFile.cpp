@@ -40,7 +40,9 @@ std::optional<std::string> writeFileAtomically(const std::filesystem::path& path
         p += n;
         left -= static_cast<std::size_t>(n);
     }
-    if (::fsync(fd) != 0 || ::close(fd) != 0) {
+    int synced = ::fsync(fd);
+    int closed = ::close(fd);
+    if (synced != 0 || closed != 0) {
         std::string err = std::strerror(errno);
         ::unlink(tmpl.c_str());
         return "flush failed: " + err;

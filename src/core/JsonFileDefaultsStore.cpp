@@ -1,7 +1,8 @@
 #include "core/JsonFileDefaultsStore.h"
 
-#include "app/DebugLog.h"
 #include "core/AtomicFile.h"
+
+#include <chrono>
 
 namespace vokari {
 
@@ -10,12 +11,6 @@ JsonFileDefaultsStore::JsonFileDefaultsStore(std::filesystem::path path, LogFn l
 
 std::filesystem::path JsonFileDefaultsStore::defaultPath() {
     return xdgConfigHome() / "vokari" / "settings.json";
-}
-
-DefaultsStore& DefaultsStore::standard() {
-    static JsonFileDefaultsStore store(JsonFileDefaultsStore::defaultPath(),
-                                       [](const std::string& line) { debugLog(line); });
-    return store;
 }
 
 JsonFileDefaultsStore::Stamp JsonFileDefaultsStore::currentStamp() const {
@@ -63,8 +58,11 @@ void JsonFileDefaultsStore::refreshLocked(std::vector<std::string>& logLines) co
 
 void JsonFileDefaultsStore::writeLocked(std::vector<std::string>& logLines) {
     if (corrupt) {
+        // A unique name, so a second unreadable file never replaces the copy of the first.
         auto aside = filePath;
-        aside += ".corrupt";
+        aside += ".corrupt-" + std::to_string(std::chrono::duration_cast<std::chrono::seconds>(
+                                                  std::chrono::system_clock::now().time_since_epoch())
+                                                  .count());
         std::error_code ec;
         std::filesystem::rename(filePath, aside, ec);
         logLines.push_back(ec ? "⚠️ Settings: replacing unreadable settings file (could not keep a copy: " +
@@ -72,7 +70,9 @@ void JsonFileDefaultsStore::writeLocked(std::vector<std::string>& logLines) {
                               : "⚠️ Settings: unreadable settings file kept as " + aside.string());
         corrupt = false;
     }
-    if (auto err = writeFileAtomically(filePath, values.dump(2) + "\n", 0600)) {
+    // Strings that are not valid UTF-8 (from argv, the OS) are stored with U+FFFD rather than failing the write.
+    auto text = values.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
+    if (auto err = writeFileAtomically(filePath, text, 0600)) {
         logLines.push_back("⚠️ Settings could not be saved: " + *err);
         loadedOnce = false; // re-read next time rather than trust a cache the file does not hold
         return;

@@ -7,8 +7,9 @@ namespace vokari {
 NotificationCenter::NotificationCenter() : state(std::make_shared<State>()) {}
 
 NotificationCenter& NotificationCenter::defaultCenter() {
-    static NotificationCenter center;
-    return center;
+    // Never destroyed: posts from worker threads during exit must not reach a dead centre.
+    static auto* center = new NotificationCenter;
+    return *center;
 }
 
 Subscription NotificationCenter::addObserver(std::string name, Observer fn, MainQueue* queue) {

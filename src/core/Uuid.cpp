@@ -1,24 +1,32 @@
 #include "core/Uuid.h"
 
 #include <array>
+#include <cerrno>
 #include <cstdint>
 #include <cstdio>
-#include <mutex>
 #include <random>
+#include <sys/random.h>
 
 namespace vokari {
 
 std::string makeUuidString() {
-    static std::mutex mutex;
-    static std::mt19937_64 engine{std::random_device{}()};
+    // Every identifier takes 122 fresh bits from the kernel: device identifiers must not collide across installs.
     std::array<std::uint8_t, 16> b{};
-    {
-        std::lock_guard lock(mutex);
-        for (std::size_t i = 0; i < b.size(); i += 8) {
-            auto v = engine();
-            for (std::size_t j = 0; j < 8; ++j) {
-                b[i + j] = static_cast<std::uint8_t>(v >> (8 * j));
+    std::size_t filled = 0;
+    while (filled < b.size()) {
+        ssize_t n = ::getrandom(b.data() + filled, b.size() - filled, 0);
+        if (n < 0) {
+            if (errno == EINTR) {
+                continue;
             }
+            break;
+        }
+        filled += static_cast<std::size_t>(n);
+    }
+    if (filled < b.size()) {
+        std::random_device rd; // getrandom unavailable: the library's own entropy source
+        for (auto& byte : b) {
+            byte = static_cast<std::uint8_t>(rd());
         }
     }
     b[6] = static_cast<std::uint8_t>((b[6] & 0x0F) | 0x40);

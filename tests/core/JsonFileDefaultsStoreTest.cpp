@@ -75,7 +75,12 @@ TEST_F(JsonFileDefaultsStoreTest, CorruptFileReadsAsEmptyIsLoggedAndKeptAsideBef
     EXPECT_NE(logged[0].find("⚠️"), std::string::npos);
 
     store.setString("capsuleSize", "small");
-    auto aside = readWholeFile(fs::path(path.string() + ".corrupt"));
+    std::optional<std::string> aside;
+    for (const auto& entry : fs::directory_iterator(path.parent_path())) {
+        if (entry.path().filename().string().starts_with("settings.json.corrupt-")) {
+            aside = readWholeFile(entry.path());
+        }
+    }
     ASSERT_TRUE(aside);
     EXPECT_EQ(*aside, "{\"hotkeyOption\": \"leftCmd\", trunc");
     EXPECT_EQ(nlohmann::json::parse(*readWholeFile(path)), (nlohmann::json{{"capsuleSize", "small"}}));
@@ -83,6 +88,15 @@ TEST_F(JsonFileDefaultsStoreTest, CorruptFileReadsAsEmptyIsLoggedAndKeptAsideBef
 
     writeRaw("[1, 2]"); // valid JSON but not an object
     EXPECT_FALSE(store.object("capsuleSize"));
+}
+
+TEST_F(JsonFileDefaultsStoreTest, StringsThatAreNotUtf8AreStoredReplacedAndLaterWritesStillWork) {
+    auto store = makeStore();
+    store.setString("customHotkeyName", "F\xff");
+    store.setString("capsuleSize", "large");
+    auto json = nlohmann::json::parse(*readWholeFile(path));
+    EXPECT_EQ(json["customHotkeyName"], "F\xEF\xBF\xBD");
+    EXPECT_EQ(json["capsuleSize"], "large");
 }
 
 TEST_F(JsonFileDefaultsStoreTest, ChangesByOtherProcessesAreKeptOnTheNextWrite) {
