@@ -14,6 +14,11 @@ public:
     virtual bool isTerminated(const RunningApp& app) = 0;
     // Asks the desktop to activate the application; completes asynchronously on X11.
     virtual void activate(const RunningApp& app) = 0;
+    // Whether the application's window is the active one now.
+    virtual bool isActive(const RunningApp& app) {
+        auto front = frontmostApplication();
+        return front && front->windowId == app.windowId;
+    }
 };
 
 } // namespace vokari
