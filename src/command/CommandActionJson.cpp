@@ -1,5 +1,7 @@
 #include "command/CommandActionJson.h"
 
+#include "transport/JsonText.h"
+
 #include <cstdint>
 
 namespace vokari {
@@ -46,17 +48,11 @@ std::optional<std::int64_t> readInteger(const Json& o, const char* key, bool& ok
     if (it == o.end() || it->is_null()) { // null decodes as absent
         return std::nullopt;
     }
-    if (it->is_number_integer() && !(it->is_number_unsigned() && it->get<std::uint64_t>() > INT64_MAX)) {
-        return it->get<std::int64_t>();
+    auto value = JsonText::integerValue(*it);
+    if (!value) {
+        ok = false;
     }
-    if (it->is_number_float()) {
-        double d = it->get<double>();
-        if (d > -9.2e18 && d < 9.2e18 && d == static_cast<double>(static_cast<std::int64_t>(d))) {
-            return static_cast<std::int64_t>(d);
-        }
-    }
-    ok = false;
-    return std::nullopt;
+    return value;
 }
 
 std::optional<CommandAction> read(const Json& o, bool strict) {

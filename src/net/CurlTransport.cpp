@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cmath>
 #include <condition_variable>
 #include <deque>
 #include <mutex>
@@ -57,6 +58,7 @@ struct CurlTransport::Impl {
     std::deque<std::unique_ptr<Transfer>> incoming;
     std::size_t inFlight = 0;
     bool stopping = false;
+    bool workerFinished = false; // set by the worker, under the lock, once it will run nothing more
     std::atomic<std::size_t> connections{0};
     std::thread worker;
 
@@ -132,10 +134,13 @@ CurlTransport::CurlTransport(Options options) : impl(std::make_shared<Impl>()) {
 
 CurlTransport::~CurlTransport() {
     {
+        // Woken under the lock: the worker frees the multi handle only under it.
         std::lock_guard lock(impl->mutex);
         impl->stopping = true;
+        if (impl->multi) {
+            curl_multi_wakeup(impl->multi);
+        }
     }
-    curl_multi_wakeup(impl->multi);
     if (impl->worker.get_id() == std::this_thread::get_id()) {
         impl->worker.detach();
     } else {
@@ -149,17 +154,21 @@ void CurlTransport::send(HttpRequest request, HttpCompletion completion) {
     t->completion = std::move(completion);
     t->maxBytes = impl->options.maxResponseBytes;
     {
+        // While shutting down the worker still takes new requests and cancels them, so every completion runs
+        // on the worker, never on the caller's thread.
         std::lock_guard lock(impl->mutex);
-        if (!impl->stopping) {
+        if (!impl->workerFinished) {
             ++impl->inFlight;
             impl->incoming.push_back(std::move(t));
+            curl_multi_wakeup(impl->multi);
+            return;
         }
     }
-    if (t) { // refused: the transport is shutting down
-        t->completion(TransportError{urlError::cancelled, "cancelled"});
-        return;
-    }
-    curl_multi_wakeup(impl->multi);
+    // The worker is gone (only reachable from code still holding a pointer into a transport being destroyed):
+    // a thread of its own keeps the promise that the caller's thread never runs the completion.
+    std::thread([completion = std::move(t->completion)] {
+        completion(TransportError{urlError::cancelled, "cancelled"});
+    }).detach();
 }
 
 std::size_t CurlTransport::inFlight() const {
@@ -196,11 +205,16 @@ bool CurlTransport::Impl::start(Transfer& t) {
     curl_easy_setopt(e, CURLOPT_PRIVATE, &t);
     curl_easy_setopt(e, CURLOPT_WRITEFUNCTION, &onBody);
     curl_easy_setopt(e, CURLOPT_WRITEDATA, &t);
-    double timeout = t.request.timeoutSeconds;
-    if (options.timeoutCapSeconds > 0 && (timeout <= 0 || timeout > options.timeoutCapSeconds)) {
-        timeout = options.timeoutCapSeconds;
+    // The time-out is an idle time-out, as the platform's URL loading has it: a 300 s dictation on a slow uplink
+    // takes as long as it takes while bytes move; only a connection that goes quiet for that long fails.
+    double timeout = t.request.timeoutSeconds > 0 ? t.request.timeoutSeconds : 60.0;
+    if (options.timeoutCapSeconds > 0) {
+        timeout = std::min(timeout, options.timeoutCapSeconds);
+        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeoutCapSeconds * 1000.0));
     }
-    curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(timeout * 1000.0));
+    curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, static_cast<long>(timeout * 1000.0)));
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
+    curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(timeout))));
     if (t.request.method == "GET") {
         curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
     } else {
@@ -241,16 +255,26 @@ void CurlTransport::Impl::loop() {
             stop = stopping;
         }
         if (stop) {
-            for (auto& t : fresh) {
-                finish(std::move(t), TransportError{urlError::cancelled, "cancelled"});
-            }
             for (auto& t : running) {
                 curl_multi_remove_handle(multi, t->easy);
                 finish(std::move(t), TransportError{urlError::cancelled, "cancelled"});
             }
-            curl_multi_cleanup(multi);
-            multi = nullptr;
-            return;
+            running.clear();
+            // Completions may send again while we cancel: drain until nothing new arrived.
+            while (true) {
+                for (auto& t : fresh) {
+                    finish(std::move(t), TransportError{urlError::cancelled, "cancelled"});
+                }
+                fresh.clear();
+                std::lock_guard lock(mutex);
+                if (incoming.empty()) {
+                    workerFinished = true;
+                    curl_multi_cleanup(multi);
+                    multi = nullptr;
+                    return;
+                }
+                fresh.swap(incoming);
+            }
         }
         for (auto& t : fresh) {
             if (start(*t)) {

@@ -1,8 +1,8 @@
 #pragma once
-// HttpTransport on libcurl: one worker thread drives a curl multi handle, so every request shares one
-// connection cache (keep-alive, TLS sessions, DNS). TLS is verified against the system CA store; each request
-// has its own time-out. Completions run on the worker thread. Owned by the application (shared_ptr) and handed
-// to every client; destroying it fails the requests still running with code -999.
+// HttpTransport on libcurl: one worker thread drives a curl multi handle sharing one connection cache; TLS is
+// verified against the system CA store. A request's time-out bounds the connect and any stretch without progress,
+// not the whole transfer. Completions run on the worker, never on the caller's thread (also while shutting down).
+// Owned by the application (shared_ptr) and handed to every client; destruction fails what is in flight (-999).
 #include "transport/HttpTransport.h"
 
 #include <chrono>
@@ -15,7 +15,8 @@ class CurlTransport : public HttpTransport {
 public:
     struct Options {
         std::size_t maxResponseBytes = 64 * 1024 * 1024; // larger answers fail instead of exhausting memory
-        double timeoutCapSeconds = 0; // > 0: no request waits longer (tests use it to reach time-outs quickly)
+        // Tests only, > 0: also caps each whole transfer at this many seconds, to reach time-outs quickly.
+        double timeoutCapSeconds = 0;
     };
     CurlTransport();
     explicit CurlTransport(Options options);

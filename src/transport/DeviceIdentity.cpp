@@ -30,19 +30,43 @@ bool DeviceIdentity::save(SecretStore& store, const std::string& deviceId) {
 }
 
 std::string DeviceIdentity::settle(SecretStore& store, DefaultsStore& defaults) {
-    if (auto id = store.read(plainQuery())) {
-        debugLog("🔑 Device ID from keychain: " + shortId(*id));
-        return *id;
+    try {
+        return settleFrom(store, defaults);
+    } catch (...) {
+        // Start-up never stops here: an identifier for this run keeps the client usable.
+        std::string id = makeUuidString();
+        debugLog("⚠️ Device ID could not be settled; using one for this session: " + shortId(id));
+        return id;
     }
-    if (auto id = store.read(legacyQuery())) {
-        // The old copy goes only once the new one is stored, so a failing store never loses the identifier.
-        if (save(store, *id)) {
-            store.remove(legacyQuery());
+}
+
+std::string DeviceIdentity::settleFrom(SecretStore& store, DefaultsStore& defaults) {
+    auto plain = store.lookup(plainQuery());
+    if (plain.isFound()) {
+        debugLog("🔑 Device ID from keychain: " + shortId(plain.data));
+        return plain.data;
+    }
+    bool unavailable = plain.isUnavailable();
+    if (!unavailable) {
+        auto legacy = store.lookup(legacyQuery());
+        if (legacy.isFound()) {
+            // The old copy goes only once the new one is stored, so a failing store never loses the identifier.
+            if (save(store, legacy.data)) {
+                store.remove(legacyQuery());
+            }
+            debugLog("🔑 Migrated device ID from sync keychain: " + shortId(legacy.data));
+            return legacy.data;
         }
-        debugLog("🔑 Migrated device ID from sync keychain: " + shortId(*id));
-        return *id;
+        unavailable = legacy.isUnavailable();
     }
     Settings settings(defaults);
+    if (unavailable) {
+        // A locked keyring may hold the identifier: making and storing a new one would split the history
+        // between two identities. This run uses one in memory and nothing is written or deleted.
+        std::string id = settings.legacyDeviceId().value_or(makeUuidString());
+        debugLog("⚠️ Keychain unavailable; device ID for this session only: " + shortId(id));
+        return id;
+    }
     if (auto id = settings.legacyDeviceId()) {
         if (save(store, *id)) {
             settings.removeLegacyDeviceId();

@@ -1,7 +1,7 @@
 #pragma once
-// A secret store that prefers one store and falls back on another: reads try the preferred store first, an add
-// the preferred store refuses goes to the fallback, removes go to both. Lets the device identifier survive a
-// Secret Service that answers but cannot store (locked keyring, no prompter). Any thread.
+// Prefers one secret store (the Secret Service) and mirrors plain items into another (the private file): adds
+// and removes go to both, and what the preferred store cannot answer (locked, refused) comes from the mirror,
+// so the device identifier survives a locked keyring. Any thread; owned by whoever configures the client.
 #include "transport/SecretStore.h"
 
 #include <memory>
@@ -13,6 +13,7 @@ public:
     FallbackSecretStore(std::shared_ptr<SecretStore> preferred, std::shared_ptr<SecretStore> fallback);
 
     std::optional<std::string> read(const SecretQuery& query) override;
+    SecretLookup lookup(const SecretQuery& query) override;
     void remove(const SecretQuery& query) override;
     int add(const SecretQuery& query, const std::string& data) override;
 

@@ -28,9 +28,19 @@ nlohmann::json loadItems(const std::filesystem::path& path, bool moveAsideIfCorr
     return (*parsed)["items"];
 }
 
+// Fields are checked by type: an item that someone edited into another shape simply matches nothing.
 bool matches(const nlohmann::json& item, const SecretQuery& q) {
-    return item.is_object() && item.value("service", std::string()) == q.service &&
-           item.value("account", std::string()) == q.account && item.value("synchronizable", false) == q.synchronizable;
+    if (!item.is_object()) {
+        return false;
+    }
+    auto service = JsonText::string(item, "service");
+    auto account = JsonText::string(item, "account");
+    auto sync = item.find("synchronizable");
+    bool synchronizable = sync != item.end() && sync->is_boolean() && sync->get<bool>();
+    if (sync != item.end() && !sync->is_boolean()) {
+        return false;
+    }
+    return service == q.service && account == q.account && synchronizable == q.synchronizable;
 }
 
 int save(const std::filesystem::path& path, const nlohmann::json& items) {
@@ -53,38 +63,56 @@ std::filesystem::path FileSecretStore::defaultPath() {
 }
 
 std::optional<std::string> FileSecretStore::read(const SecretQuery& query) {
-    std::lock_guard lock(mutex);
-    for (const auto& item : loadItems(path)) {
-        if (matches(item, query) && item.contains("data") && item["data"].is_string()) {
-            return item["data"].get<std::string>();
+    return lookup(query).value();
+}
+
+SecretLookup FileSecretStore::lookup(const SecretQuery& query) {
+    try {
+        std::lock_guard lock(mutex);
+        for (const auto& item : loadItems(path)) {
+            if (!matches(item, query)) {
+                continue;
+            }
+            if (auto data = JsonText::string(item, "data")) {
+                return SecretLookup::found(std::move(*data));
+            }
         }
+        return SecretLookup::absent();
+    } catch (...) { // out of memory or a file-system fault: the item may be there, it just cannot be read
+        return SecretLookup::unavailable();
     }
-    return std::nullopt;
 }
 
 void FileSecretStore::remove(const SecretQuery& query) {
-    std::lock_guard lock(mutex);
-    auto items = loadItems(path, true);
-    auto kept = nlohmann::json::array();
-    for (const auto& item : items) {
-        if (!matches(item, query)) {
-            kept.push_back(item);
+    try {
+        std::lock_guard lock(mutex);
+        auto items = loadItems(path, true);
+        auto kept = nlohmann::json::array();
+        for (const auto& item : items) {
+            if (!matches(item, query)) {
+                kept.push_back(item);
+            }
         }
-    }
-    if (kept.size() != items.size()) {
-        (void)save(path, kept);
+        if (kept.size() != items.size()) {
+            (void)save(path, kept);
+        }
+    } catch (...) {
     }
 }
 
 int FileSecretStore::add(const SecretQuery& query, const std::string& data) {
-    std::lock_guard lock(mutex);
-    auto items = loadItems(path, true);
-    items.push_back({{"service", query.service},
-                     {"account", query.account},
-                     {"synchronizable", query.synchronizable},
-                     {"data", data}});
-    errno = 0;
-    return save(path, items);
+    try {
+        std::lock_guard lock(mutex);
+        auto items = loadItems(path, true);
+        items.push_back({{"service", query.service},
+                         {"account", query.account},
+                         {"synchronizable", query.synchronizable},
+                         {"data", data}});
+        errno = 0;
+        return save(path, items);
+    } catch (...) {
+        return -1;
+    }
 }
 
 } // namespace vokari

@@ -13,6 +13,7 @@ public:
     explicit FileSecretStore(std::filesystem::path path = defaultPath());
 
     std::optional<std::string> read(const SecretQuery& query) override;
+    SecretLookup lookup(const SecretQuery& query) override;
     void remove(const SecretQuery& query) override;
     int add(const SecretQuery& query, const std::string& data) override;
 

@@ -40,11 +40,15 @@ std::optional<nlohmann::json> JsonText::parse(std::string_view text) {
     if (text.empty() || !nestingWithinLimit(text, maxDepth)) {
         return std::nullopt;
     }
-    auto value = nlohmann::json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
-    if (value.is_discarded()) {
+    try {
+        auto value = nlohmann::json::parse(text.begin(), text.end(), nullptr, /*allow_exceptions=*/false);
+        if (value.is_discarded()) {
+            return std::nullopt;
+        }
+        return value;
+    } catch (...) { // out of memory on a huge body: treated like any other unusable text
         return std::nullopt;
     }
-    return value;
 }
 
 std::optional<nlohmann::json> JsonText::parseObject(std::string_view text) {
@@ -89,15 +93,19 @@ std::optional<std::int64_t> JsonText::integer(const nlohmann::json& object, cons
     if (it == object.end()) {
         return std::nullopt;
     }
-    if (it->is_number_integer()) {
-        if (it->is_number_unsigned() && it->get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)) {
+    return integerValue(*it);
+}
+
+std::optional<std::int64_t> JsonText::integerValue(const nlohmann::json& value) {
+    if (value.is_number_integer()) {
+        if (value.is_number_unsigned() && value.get<std::uint64_t>() > static_cast<std::uint64_t>(INT64_MAX)) {
             return std::nullopt;
         }
-        return it->get<std::int64_t>();
+        return value.get<std::int64_t>();
     }
-    if (it->is_number_float()) {
+    if (value.is_number_float()) {
         // A whole number written with a fraction or exponent ("12.0") still reads as an integer.
-        double d = it->get<double>();
+        double d = value.get<double>();
         if (d > -9.2e18 && d < 9.2e18 && d == static_cast<double>(static_cast<std::int64_t>(d))) {
             return static_cast<std::int64_t>(d);
         }

@@ -25,6 +25,8 @@ public:
     static std::string prefix(std::string_view text, std::size_t count);
     // Integer value of a JSON number that holds a whole number; nothing for other types.
     static std::optional<std::int64_t> integer(const nlohmann::json& object, const char* key);
+    // The same rule for a value itself: whole numbers that fit in 64 bits, nothing for anything else.
+    static std::optional<std::int64_t> integerValue(const nlohmann::json& value);
     static std::optional<std::string> string(const nlohmann::json& object, const char* key);
 };
 

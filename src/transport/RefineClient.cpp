@@ -79,9 +79,12 @@ std::shared_ptr<RefineClient> RefineClient::shared() {
             s.created = true;
             config = s.config;
         }
-        constructingShared = true;
+        // Reset however construction ends, so a failed first use cannot leave log shipping switched off.
+        struct ConstructingGuard {
+            ConstructingGuard() { constructingShared = true; }
+            ~ConstructingGuard() { constructingShared = false; }
+        } guard;
         s.instance = create(std::move(config));
-        constructingShared = false;
         s.ready.store(true);
     });
     return s.instance;
@@ -326,31 +329,46 @@ void RefineClient::syncVocab(const std::string& vocab, SyncCompletion done) {
 }
 
 void RefineClient::fetchTranscripts(std::optional<std::int64_t> after, std::int64_t limit,
-                                    TranscriptsCompletion completion) {
+                                    TranscriptsCompletion completion, TranscriptsFailure failed) {
     std::string path = "/transcripts?limit=" + std::to_string(limit);
     if (after) {
         path += "&after=" + std::to_string(*after);
     }
     auto url = BackendOrigin::makeURL(base, path);
     if (!url) {
+        if (failed) {
+            failed(kSomethingWrong);
+        }
         completion({}, false);
         return;
     }
     HttpRequest request;
     request.url = *url;
     request.headers = {{"x-device-id", deviceId}};
-    http->send(std::move(request), [completion = std::move(completion)](HttpResult result) {
+    http->send(std::move(request), [completion = std::move(completion), failed = std::move(failed)](HttpResult result) {
         auto* response = std::get_if<HttpResponse>(&result);
         auto object = response ? JsonText::parseObject(response->body) : std::nullopt;
-        if (!object || !object->contains("transcripts") || !(*object)["transcripts"].is_array()) {
+        auto fail = [&] {
+            if (failed) {
+                if (auto* error = errorOf(result)) {
+                    failed(userFriendlyError(*error));
+                } else if (response->status == 503) {
+                    failed(kUnavailable);
+                } else {
+                    failed(response->status != 200 ? kServerError : kSomethingWrong);
+                }
+            }
             completion({}, false);
+        };
+        if (!object || !object->contains("transcripts") || !(*object)["transcripts"].is_array()) {
+            fail();
             return;
         }
         const auto& list = (*object)["transcripts"];
         // "a list of JSON objects": a list holding anything else is no usable answer.
         for (const auto& element : list) {
             if (!element.is_object()) {
-                completion({}, false);
+                fail();
                 return;
             }
         }

@@ -31,6 +31,9 @@ struct RefineClientConfig {
 class RefineClient : public RefineService, public std::enable_shared_from_this<RefineClient> {
 public:
     using TranscriptsCompletion = std::function<void(std::vector<Transcript>, bool hasMore)>;
+    // Told, just before the completion gets its empty page, that the page is empty because the request failed
+    // (a message ready for the user), so a caller can tell "no history" from "backend down".
+    using TranscriptsFailure = std::function<void(const std::string& message)>;
     // Told, after the log line, whether a push failed in transport (the answer itself is not examined).
     using SyncCompletion = std::function<void(std::optional<TransportError>)>;
 
@@ -60,7 +63,8 @@ public:
     }
     void syncStyle(const std::string& preset, const std::string& customPrompt, SyncCompletion done = nullptr);
     void syncVocab(const std::string& vocab, SyncCompletion done = nullptr);
-    void fetchTranscripts(std::optional<std::int64_t> after, std::int64_t limit, TranscriptsCompletion completion);
+    void fetchTranscripts(std::optional<std::int64_t> after, std::int64_t limit, TranscriptsCompletion completion,
+                          TranscriptsFailure failed = nullptr);
 
     // The local vocabulary file's "vocab" string, read afresh; and its atomic rewrite.
     std::optional<std::string> loadVocab() const;

@@ -117,7 +117,8 @@ TEST_F(CommandClientHttpTest, TransportFailuresAndUnformableOrigins) {
     ASSERT_EQ(sink->messages().size(), 1u);
     EXPECT_TRUE(sink->messages()[0].starts_with("⚠️ Command request failed: "));
 
-    CommandClient offline{transport, "http://127.0.0.1:" + std::to_string(test::RecordingServer::unusedPort()), "D"};
+    test::ClosedPort closedPort;
+    CommandClient offline{transport, "http://127.0.0.1:" + std::to_string(closedPort.port()), "D"};
     EXPECT_EQ(errorOf(send(offline)), "Network error — try again");
 
     CommandClient bad{transport, "127.0.0.1:8790", "D"};

@@ -26,6 +26,11 @@ HttpResult sendAndWait(CurlTransport& transport, HttpRequest request, std::threa
     return r.value_or(TransportError{-2, "no completion"});
 }
 
+// Whether the server has seen `count` requests within a few seconds.
+bool eventuallySeen(const test::RecordingServer& server, std::size_t count) {
+    return test::eventually([&] { return server.requests().size() >= count; }, std::chrono::seconds(5));
+}
+
 int codeOf(const HttpResult& r) {
     auto* e = std::get_if<TransportError>(&r);
     return e ? e->code : 0;
@@ -66,11 +71,13 @@ TEST(CurlTransport, RealFailuresMapToTheirUrlErrorCodes) {
     EXPECT_EQ(codeOf(sendAndWait(transport, {"GET", server.origin() + "/close", {}, "", 5})), -1005);
 
     server.answer("/slow", Reply{.delay = std::chrono::milliseconds(1500)});
-    auto timedOut = sendAndWait(transport, {"GET", server.origin() + "/slow", {}, "", 0.2});
+    CurlTransport capped(CurlTransport::Options{64 << 20, 0.2});
+    auto timedOut = sendAndWait(capped, {"GET", server.origin() + "/slow", {}, "", 5});
     EXPECT_EQ(codeOf(timedOut), -1001);
     EXPECT_FALSE(std::get<TransportError>(timedOut).localizedDescription.empty());
 
-    auto refused = "http://127.0.0.1:" + std::to_string(test::RecordingServer::unusedPort()) + "/";
+    test::ClosedPort closedPort;
+    auto refused = "http://127.0.0.1:" + std::to_string(closedPort.port()) + "/";
     EXPECT_EQ(codeOf(sendAndWait(transport, {"GET", refused, {}, "", 5})), -1004);
 
     auto tls = "https://127.0.0.1:" + std::to_string(server.port()) + "/";
@@ -78,6 +85,22 @@ TEST(CurlTransport, RealFailuresMapToTheirUrlErrorCodes) {
     EXPECT_TRUE(tlsCode <= -1200 && tlsCode >= -1206) << tlsCode;
 
     EXPECT_EQ(codeOf(sendAndWait(transport, {"GET", "ftp://127.0.0.1/", {}, "", 5})), -1002);
+}
+
+TEST(CurlTransport, TimeOutsCountQuietTimeNotTheWholeTransfer) {
+    test::RecordingServer server;
+    CurlTransport transport;
+    // A slow but steady uplink: 16 MB take well over the 1 s time-out to arrive, yet the request succeeds.
+    server.setReadPace(32 * 1024, std::chrono::milliseconds(3));
+    const std::size_t size = 16u << 20;
+    auto steady = sendAndWait(transport, {"POST", server.origin() + "/upload", {}, std::string(size, 'a'), 1});
+    ASSERT_TRUE(std::holds_alternative<HttpResponse>(steady)) << std::get<TransportError>(steady).localizedDescription;
+    EXPECT_EQ(server.requests().at(0).body.size(), size);
+
+    // A server that takes the request and then goes quiet: the request fails as timed out.
+    server.answer("/stall", Reply{.delay = std::chrono::seconds(60)});
+    auto stalled = sendAndWait(transport, {"GET", server.origin() + "/stall", {}, "", 1});
+    EXPECT_EQ(codeOf(stalled), -1001);
 }
 
 TEST(CurlTransport, ResultsWithoutALoopbackReproductionMapAsTheMessagesExpect) {
@@ -162,6 +185,28 @@ TEST(CurlTransport, DestroyingTheTransportCancelsWhatIsInFlight) {
     auto r = done.get(std::chrono::milliseconds(100));
     ASSERT_TRUE(r);
     EXPECT_EQ(codeOf(*r), -999);
+
+    // A request sent while shutting down (here from a cancelled request's completion) is cancelled on the
+    // worker after send() returned, never run by the sender itself.
+    test::Await<std::pair<bool, std::thread::id>> retried;
+    std::thread::id workerThread;
+    {
+        auto transport = std::make_unique<CurlTransport>();
+        auto* raw = transport.get();
+        transport->send({"GET", server.origin() + "/slow", {}, "", 10}, [&, raw](HttpResult) {
+            workerThread = std::this_thread::get_id();
+            auto insideSend = std::make_shared<std::atomic<bool>>(true);
+            raw->send({"GET", server.origin() + "/again", {}, "", 10}, [&retried, insideSend](HttpResult again) {
+                retried.set({insideSend->load() || codeOf(again) != -999, std::this_thread::get_id()});
+            });
+            insideSend->store(false);
+        });
+        ASSERT_TRUE(eventuallySeen(server, 2));
+    }
+    auto again = retried.get(std::chrono::seconds(5));
+    ASSERT_TRUE(again);
+    EXPECT_FALSE(again->first) << "completed inside send(), or not as cancelled";
+    EXPECT_EQ(again->second, workerThread);
 
     // A transport released from inside its own completion shuts down without deadlocking.
     auto shared = std::make_shared<CurlTransport>();

@@ -1,5 +1,6 @@
 // Runs the vokarictl binary against a cpp-httplib fake backend: exact stdout, exit codes, what reached the
 // server (multipart parts as an independent parser reads them, JSON bodies, paths) and what was stored.
+#include "RecordingServer.h"
 #include "app/DictationSession.h"
 #include "core/AtomicFile.h"
 
@@ -8,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <csignal>
 #include <fcntl.h>
@@ -115,31 +117,52 @@ protected:
         std::filesystem::remove_all(home, ec);
     }
 
-    // Runs vokarictl with a private HOME and XDG directories and no session bus; kills it by pid after 30 s.
+    // Runs vokarictl with a private HOME, XDG directories, TMPDIR (so its temporary log stays here too) and no
+    // session bus; kills it by pid after 30 s. The environment is built before fork(): only async-signal-safe
+    // calls run in the child of this threaded process.
     ToolRun run(std::vector<std::string> args, std::string origin = "") {
         if (origin.empty()) {
             origin = backend.origin();
         }
         auto outPath = home / "stdout", errPath = home / "stderr";
+        std::vector<std::string> env;
+        const std::vector<std::string> replaced = {
+            "HOME=",   "XDG_CONFIG_HOME=",    "XDG_DATA_HOME=", "XDG_RUNTIME_DIR=",
+            "TMPDIR=", "VOKARI_BACKEND_URL=", "DISPLAY=",       "DBUS_SESSION_BUS_ADDRESS="};
+        for (char** e = environ; *e; ++e) {
+            std::string entry = *e;
+            if (std::none_of(replaced.begin(), replaced.end(), [&](const auto& p) { return entry.starts_with(p); })) {
+                env.push_back(entry);
+            }
+        }
+        std::filesystem::create_directories(home / "run");
+        env.push_back("HOME=" + home.string());
+        env.push_back("XDG_CONFIG_HOME=" + (home / "config").string());
+        env.push_back("XDG_DATA_HOME=" + (home / "data").string());
+        env.push_back("XDG_RUNTIME_DIR=" + (home / "run").string());
+        env.push_back("TMPDIR=" + home.string());
+        env.push_back("VOKARI_BACKEND_URL=" + origin);
+        std::vector<char*> envp;
+        for (auto& e : env) {
+            envp.push_back(e.data());
+        }
+        envp.push_back(nullptr);
+        std::vector<char*> argv{const_cast<char*>(VOKARICTL_PATH)};
+        for (auto& a : args) {
+            argv.push_back(a.data());
+        }
+        argv.push_back(nullptr);
+        int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
+        int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0600);
         pid_t pid = ::fork();
         if (pid == 0) {
-            ::setenv("HOME", home.c_str(), 1);
-            ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
-            ::setenv("XDG_DATA_HOME", (home / "data").c_str(), 1);
-            ::setenv("VOKARI_BACKEND_URL", origin.c_str(), 1);
-            ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
-            int out = ::open(outPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-            int err = ::open(errPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
             ::dup2(out, 1);
             ::dup2(err, 2);
-            std::vector<char*> argv{const_cast<char*>(VOKARICTL_PATH)};
-            for (auto& a : args) {
-                argv.push_back(a.data());
-            }
-            argv.push_back(nullptr);
-            ::execv(VOKARICTL_PATH, argv.data());
+            ::execve(VOKARICTL_PATH, argv.data(), envp.data());
             ::_exit(127);
         }
+        ::close(out);
+        ::close(err);
         ToolRun r;
         int status = 0;
         auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
@@ -208,13 +231,17 @@ TEST_F(VokarictlTest, ProcessPrintsTheResultAndExitsByItsKind) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "{\"result\":\"error\",\"message\":\"Processing failed — try again\"}\n");
 
-    r = run({"process", file}, "http://127.0.0.1:9/");
+    test::ClosedPort closed;
+    r = run({"process", file}, closed.origin() + "/");
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "{\"result\":\"error\",\"message\":\"Something went wrong — try again\"}\n");
 
     r = run({"process", (home / "missing.wav").string()});
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_NE(r.out.find("\"result\":\"error\""), std::string::npos);
+    // Both log files stay inside the test's own directories.
+    EXPECT_TRUE(std::filesystem::exists(home / "vk-debug.log"));
+    EXPECT_TRUE(std::filesystem::exists(home / ".vokari.log"));
 }
 
 TEST_F(VokarictlTest, CommandSendsTheScreenshotAsBase64AndPrintsKeyedActions) {
@@ -252,6 +279,21 @@ TEST_F(VokarictlTest, HistoryStyleVocabAndDeviceId) {
     backend.clear();
     run({"history"});
     EXPECT_EQ(backend.find("GET", "/transcripts").value().query, "limit=50");
+    // An empty history is a result; a backend that is down or answers nonsense is an error.
+    backend.reply("GET /transcripts", 200, R"({"transcripts":[],"has_more":false})");
+    r = run({"history"});
+    EXPECT_EQ(r.exitCode, 0);
+    EXPECT_EQ(r.out, "{\"transcripts\":[],\"has_more\":false}\n");
+    backend.reply("GET /transcripts", 200, "<html>");
+    r = run({"history"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "{\"result\":\"error\",\"message\":\"Something went wrong — try again\"}\n");
+    backend.reply("GET /transcripts", 503, "");
+    EXPECT_EQ(run({"history"}).out, "{\"result\":\"error\",\"message\":\"Server temporarily unavailable\"}\n");
+    test::ClosedPort closed;
+    r = run({"history"}, closed.origin());
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "{\"result\":\"error\",\"message\":\"Something went wrong — try again\"}\n");
 
     r = run({"style", "custom", "Short sentences."});
     EXPECT_EQ(r.exitCode, 0);
@@ -259,6 +301,11 @@ TEST_F(VokarictlTest, HistoryStyleVocabAndDeviceId) {
     EXPECT_EQ(nlohmann::json::parse(backend.find("POST", "/style").value().body),
               nlohmann::json({{"style_preset", "custom"}, {"custom_prompt", "Short sentences."}}));
     EXPECT_EQ(settings().at("stylePreset"), "custom");
+    EXPECT_EQ(settings().at("customPrompt"), "Short sentences.");
+    backend.clear();
+    run({"style", "custom"}); // no PROMPT: the stored one is pushed and kept
+    EXPECT_EQ(nlohmann::json::parse(backend.find("POST", "/style").value().body),
+              nlohmann::json({{"style_preset", "custom"}, {"custom_prompt", "Short sentences."}}));
     EXPECT_EQ(settings().at("customPrompt"), "Short sentences.");
     backend.clear();
     run({"style", "casual"});
@@ -279,7 +326,7 @@ TEST_F(VokarictlTest, HistoryStyleVocabAndDeviceId) {
     EXPECT_EQ(id.size(), 36u);
     EXPECT_TRUE(std::filesystem::exists(home / "data" / "vokari" / "secrets.json"));
 
-    r = run({"style", "casual"}, "http://127.0.0.1:9");
+    r = run({"style", "casual"}, closed.origin());
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_EQ(r.out, "{\"result\":\"error\",\"message\":\"Something went wrong — try again\"}\n");
 }

@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include "core/AtomicFile.h"
+
 #include <fstream>
 #include <regex>
 #include <sys/stat.h>
@@ -84,12 +86,70 @@ TEST_F(DeviceIdentityTest, AFailingStoreNeverLosesTheOldCopyOrStopsStartUp) {
     EXPECT_EQ(DeviceIdentity::settle(store, defaults), "defaults-id");
     EXPECT_EQ(defaults.stringValue("deviceId"), "defaults-id");
 
-    // Unreadable store: counts as nothing found; a new identifier is made and kept in memory.
+    // A store whose search fails may hold the identifier: one is made for this run and nothing is written.
     test::FakeSecretStore broken;
     broken.failReads = true;
-    broken.addStatus = 5;
     MemoryDefaultsStore empty;
     EXPECT_EQ(DeviceIdentity::settle(broken, empty).size(), 36u);
+    EXPECT_EQ(broken.writes, 0);
+}
+
+TEST_F(DeviceIdentityTest, ALockedKeyringNeverSplitsTheIdentity) {
+    // The keyring holds the identifier but is locked; the file mirror has the same one.
+    auto keyring = std::make_shared<test::FakeSecretStore>();
+    auto file = std::make_shared<test::FakeSecretStore>();
+    keyring->items[kPlain] = "KEYRING-ID";
+    keyring->items[kLegacy] = "LEGACY-ID";
+    keyring->locked = true;
+    file->items[kPlain] = "KEYRING-ID";
+    FallbackSecretStore store(keyring, file);
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "KEYRING-ID");
+    EXPECT_EQ(keyring->writes + file->writes, 0);
+
+    // No mirror yet: an identifier for this run only; nothing is written, deleted or migrated.
+    file->items.clear();
+    defaults.setString("deviceId", "SETTINGS-ID");
+    sink->clear();
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "SETTINGS-ID");
+    EXPECT_EQ(defaults.stringValue("deviceId"), "SETTINGS-ID");
+    defaults.remove("deviceId");
+    auto temporary = DeviceIdentity::settle(store, defaults);
+    EXPECT_EQ(temporary.size(), 36u);
+    EXPECT_NE(temporary, "KEYRING-ID");
+    EXPECT_EQ(keyring->writes + file->writes, 0);
+    EXPECT_TRUE(file->items.empty());
+    EXPECT_EQ(keyring->items.size(), 2u);
+    EXPECT_TRUE(sink->anyStartsWith("⚠️ Keychain unavailable; device ID for this session only: "));
+
+    // Unlocked at the next launch: the keyring's identifier, now mirrored into the file.
+    keyring->locked = false;
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "KEYRING-ID");
+    EXPECT_EQ(file->items[kPlain], "KEYRING-ID");
+    // A new identifier is saved to both.
+    keyring->items.clear();
+    file->items.clear();
+    auto fresh = DeviceIdentity::settle(store, defaults);
+    EXPECT_EQ(keyring->items[kPlain], fresh);
+    EXPECT_EQ(file->items[kPlain], fresh);
+}
+
+TEST(FileSecretStore, ItemsOfAnotherShapeMatchNothingAndNeverThrow) {
+    test::TempDir dir;
+    auto path = dir / "secrets.json";
+    SecretQuery plain{"ai.vokari", "deviceId", false};
+    ASSERT_FALSE(writeFileAtomically(path, R"({"items":[{"service":1},null,"x",[],
+        {"service":"ai.vokari","account":"deviceId","synchronizable":"no","data":"A"},
+        {"service":"ai.vokari","account":["deviceId"],"data":"B"},
+        {"service":"ai.vokari","account":"deviceId","data":5},
+        {"service":"ai.vokari","account":"deviceId","synchronizable":false,"data":"GOOD"}]})"));
+    FileSecretStore store(path);
+    EXPECT_EQ(store.lookup(plain).data, "GOOD");
+    ASSERT_FALSE(writeFileAtomically(path, R"({"items":[{"service":1,"account":{},"synchronizable":"no"}]})"));
+    EXPECT_EQ(store.lookup(plain).status, SecretLookup::Status::absent);
+    store.remove(plain);
+    EXPECT_EQ(store.add(plain, "NEW"), 0);
+    MemoryDefaultsStore defaults;
+    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "NEW");
 }
 
 TEST(FileSecretStore, KeepsItemsPrivateAcrossInstancesAndSeparatesTheLegacyVariant) {

@@ -1,6 +1,6 @@
 #pragma once
 // An in-memory SecretStore for tests: items keyed by (service, account, synchronizable), with switches that
-// make reads or adds fail the way a locked or missing keyring does.
+// make lookups or adds fail the way a locked or missing keyring does, and a count of every write.
 #include "transport/SecretStore.h"
 
 #include <map>
@@ -12,21 +12,24 @@ namespace vokari::test {
 class FakeSecretStore : public SecretStore {
 public:
     using Key = std::tuple<std::string, std::string, bool>;
-    std::optional<std::string> read(const SecretQuery& q) override {
+    std::optional<std::string> read(const SecretQuery& q) override { return lookup(q).value(); }
+    SecretLookup lookup(const SecretQuery& q) override {
         std::lock_guard lock(mutex);
         ++reads;
-        if (failReads) {
-            return std::nullopt;
-        }
         auto it = items.find(key(q));
-        return it == items.end() ? std::nullopt : std::optional(it->second);
+        if (failReads || (locked && it != items.end())) {
+            return SecretLookup::unavailable();
+        }
+        return it == items.end() ? SecretLookup::absent() : SecretLookup::found(it->second);
     }
     void remove(const SecretQuery& q) override {
         std::lock_guard lock(mutex);
+        ++writes;
         items.erase(key(q));
     }
     int add(const SecretQuery& q, const std::string& data) override {
         std::lock_guard lock(mutex);
+        ++writes;
         if (addStatus != 0) {
             return addStatus;
         }
@@ -36,9 +39,11 @@ public:
     static Key key(const SecretQuery& q) { return {q.service, q.account, q.synchronizable}; }
 
     std::map<Key, std::string> items;
-    bool failReads = false;
+    bool failReads = false; // the search itself fails
+    bool locked = false;    // items are there but their secrets cannot be loaded
     int addStatus = 0;
     int reads = 0;
+    int writes = 0;
 
 private:
     std::mutex mutex;

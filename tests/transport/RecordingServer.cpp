@@ -78,6 +78,7 @@ RecordingServer::~RecordingServer() {
             ::shutdown(fd, SHUT_RDWR);
         }
     }
+    changed.notify_all();
     ::shutdown(listenFd, SHUT_RDWR);
     ::close(listenFd);
     acceptor.join();
@@ -129,16 +130,29 @@ int RecordingServer::connectionsAccepted() const {
     return accepted;
 }
 
-int RecordingServer::unusedPort() {
-    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+void RecordingServer::setReadPace(std::size_t chunkBytes, std::chrono::milliseconds pause) {
+    std::lock_guard lock(mutex);
+    paceBytes = chunkBytes;
+    pacePause = pause;
+}
+
+ClosedPort::ClosedPort() {
+    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
     sockaddr_in addr{};
     addr.sin_family = AF_INET;
     addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
     ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
     socklen_t len = sizeof addr;
     ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    ::close(fd); // bound but never listened on: connections are refused
-    return ntohs(addr.sin_port);
+    boundPort = ntohs(addr.sin_port);
+}
+
+ClosedPort::~ClosedPort() {
+    ::close(fd);
+}
+
+std::string ClosedPort::origin() const {
+    return "http://127.0.0.1:" + std::to_string(boundPort);
 }
 
 void RecordingServer::acceptLoop() {
@@ -152,6 +166,10 @@ void RecordingServer::acceptLoop() {
             ::close(fd);
             return;
         }
+        if (paceBytes > 0) {
+            int small = 16 * 1024;
+            ::setsockopt(fd, SOL_SOCKET, SO_RCVBUF, &small, sizeof small);
+        }
         connectionFds.push_back(fd);
         int connection = ++accepted;
         threads.emplace_back([this, fd, connection] { serve(fd, connection); });
@@ -161,8 +179,20 @@ void RecordingServer::acceptLoop() {
 void RecordingServer::serve(int fd, int connection) {
     std::string buffer;
     char chunk[65536];
+    std::size_t chunkBytes = sizeof chunk;
+    std::chrono::milliseconds pause{0};
+    {
+        std::lock_guard lock(mutex);
+        if (paceBytes > 0) {
+            chunkBytes = std::min(paceBytes, chunkBytes);
+            pause = pacePause;
+        }
+    }
     auto fill = [&]() {
-        ssize_t n = ::recv(fd, chunk, sizeof chunk, 0);
+        if (pause.count() > 0) {
+            std::this_thread::sleep_for(pause); // simulates the uplink, not a wait for an outcome
+        }
+        ssize_t n = ::recv(fd, chunk, chunkBytes, 0);
         if (n <= 0) {
             return false;
         }
@@ -226,8 +256,9 @@ void RecordingServer::serve(int fd, int connection) {
             recorded.push_back(request);
         }
         changed.notify_all();
-        if (reply.delay.count() > 0) {
-            std::this_thread::sleep_for(reply.delay);
+        if (reply.delay.count() > 0) { // cut short when the server stops, so no test waits out a long delay
+            std::unique_lock lock(mutex);
+            changed.wait_for(lock, reply.delay, [this] { return stopping; });
         }
         if (reply.closeWithoutAnswer) {
             ::shutdown(fd, SHUT_RDWR);

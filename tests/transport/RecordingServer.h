@@ -51,8 +51,9 @@ public:
                                            std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
     int connectionsAccepted() const;
 
-    // A loopback port on which nothing listens.
-    static int unusedPort();
+    // From now on, each connection reads request bytes at most `chunkBytes` at a time with `pause` between
+    // reads, through a small receive buffer: a slow but steady uplink.
+    void setReadPace(std::size_t chunkBytes, std::chrono::milliseconds pause);
 
 private:
     void acceptLoop();
@@ -64,12 +65,30 @@ private:
     mutable std::condition_variable changed;
     Responder responder;
     std::map<std::string, Reply> byPath;
+    std::size_t paceBytes = 0;
+    std::chrono::milliseconds pacePause{0};
     std::vector<RecordedRequest> recorded;
     std::vector<int> connectionFds;
     std::vector<std::thread> threads;
     int accepted = 0;
     bool stopping = false;
     std::thread acceptor;
+};
+
+// A loopback port that refuses connections for as long as this object lives: the socket stays bound but never
+// listens, so no other test running at the same time can take the port.
+class ClosedPort {
+public:
+    ClosedPort();
+    ~ClosedPort();
+    ClosedPort(const ClosedPort&) = delete;
+    ClosedPort& operator=(const ClosedPort&) = delete;
+    int port() const { return boundPort; }
+    std::string origin() const; // "http://127.0.0.1:PORT"
+
+private:
+    int fd = -1;
+    int boundPort = 0;
 };
 
 } // namespace vokari::test

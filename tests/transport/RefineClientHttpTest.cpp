@@ -197,7 +197,8 @@ TEST_F(RefineClientHttpTest, TransportFailuresBecomeTheirMessages) {
     server.answer("/process", Reply{.delay = std::chrono::milliseconds(1500)});
     EXPECT_EQ(describe(process(*client)), "error(Request timed out — try again)");
 
-    auto offline = make("http://127.0.0.1:" + std::to_string(test::RecordingServer::unusedPort()));
+    test::ClosedPort closedPort;
+    auto offline = make("http://127.0.0.1:" + std::to_string(closedPort.port()));
     EXPECT_EQ(describe(process(*offline)), "error(Something went wrong — try again)");
 
     // TLS spoken to a plain HTTP server fails as a secure-connection failure.
@@ -256,7 +257,8 @@ TEST_F(RefineClientHttpTest, StyleAndVocabularyPushes) {
     EXPECT_TRUE(sink->contains("☁️ Style synced: Custom"));
     EXPECT_TRUE(sink->contains("☁️ Vocab synced to server"));
 
-    auto offline = make("http://127.0.0.1:" + std::to_string(test::RecordingServer::unusedPort()));
+    test::ClosedPort closedPort;
+    auto offline = make("http://127.0.0.1:" + std::to_string(closedPort.port()));
     sink->clear();
     offline->syncStyle("casual", "");
     offline->syncVocab("a, b");
@@ -301,6 +303,24 @@ TEST_F(RefineClientHttpTest, HistoryPagesAndTheirAnswerRules) {
         EXPECT_TRUE(l.empty());
         EXPECT_FALSE(m);
     }
+
+    // The optional failure channel tells "backend down" and nonsense answers from an empty history.
+    auto failure = [](RefineClient& c) {
+        auto note = std::make_shared<std::string>("none");
+        test::Await<std::string> told;
+        c.fetchTranscripts(
+            std::nullopt, 5, [&told, note](std::vector<Transcript>, bool) { told.set(*note); },
+            [note](const std::string& message) { *note = message; });
+        return told.get().value_or("no completion");
+    };
+    server.answer("/transcripts", Reply{200, R"({"transcripts":[],"has_more":false})"});
+    EXPECT_EQ(failure(*client), "none");
+    server.answer("/transcripts", Reply{200, "<html>"});
+    EXPECT_EQ(failure(*client), "Something went wrong — try again");
+    server.answer("/transcripts", Reply{502, "<html>"});
+    EXPECT_EQ(failure(*client), "Server error — try again");
+    test::ClosedPort closedPort;
+    EXPECT_EQ(failure(*make(closedPort.origin())), "Something went wrong — try again");
 }
 
 } // namespace

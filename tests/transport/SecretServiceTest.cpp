@@ -5,9 +5,14 @@
 #include "platform/linux/secrets/LibsecretStore.h"
 #include "platform/linux/secrets/SystemSecretStore.h"
 #include "transport/DeviceIdentity.h"
+#include "transport/FallbackSecretStore.h"
 #include "transport/FileSecretStore.h"
 
 #include <gtest/gtest.h>
+#include <libsecret/secret.h>
+
+#include <optional>
+#include <vector>
 
 #include <csignal>
 #include <cstdio>
@@ -20,6 +25,52 @@
 
 namespace vokari {
 namespace {
+
+// Puts the named environment variables back as they were when it goes, so no later test sees our HOME or bus.
+class EnvironmentGuard {
+public:
+    EnvironmentGuard() {
+        for (const char* name : {"HOME", "XDG_RUNTIME_DIR", "XDG_DATA_HOME", "XDG_CONFIG_HOME", "XDG_CACHE_HOME",
+                                 "DBUS_SESSION_BUS_ADDRESS", "DISPLAY", "VOKARI_SECRET_STORE"}) {
+            const char* value = std::getenv(name);
+            saved.emplace_back(name, value ? std::optional<std::string>(value) : std::nullopt);
+        }
+    }
+    ~EnvironmentGuard() {
+        for (const auto& [name, value] : saved) {
+            if (value) {
+                ::setenv(name.c_str(), value->c_str(), 1);
+            } else {
+                ::unsetenv(name.c_str());
+            }
+        }
+    }
+
+private:
+    std::vector<std::pair<std::string, std::optional<std::string>>> saved;
+};
+
+// Locks the default collection, as a screen lock or a keyring that was never unlocked leaves it.
+bool lockDefaultCollection() {
+    GError* error = nullptr;
+    SecretService* service = secret_service_get_sync(SECRET_SERVICE_NONE, nullptr, &error);
+    if (!service) {
+        g_clear_error(&error);
+        return false;
+    }
+    SecretCollection* collection =
+        secret_collection_for_alias_sync(service, SECRET_COLLECTION_DEFAULT, SECRET_COLLECTION_NONE, nullptr, &error);
+    bool locked = false;
+    if (collection) {
+        GList* objects = g_list_append(nullptr, collection);
+        locked = secret_service_lock_sync(service, objects, nullptr, nullptr, &error) > 0;
+        g_list_free(objects);
+        g_object_unref(collection);
+    }
+    g_clear_error(&error);
+    g_object_unref(service);
+    return locked;
+}
 
 // Owns the session bus and the keyring daemon; both are stopped by process id, even when the test fails.
 // NameHasOwner never triggers service activation.
@@ -100,6 +151,7 @@ public:
         ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
     }
     bool started() const { return busPid > 0 && keyringPid > 0; }
+    const std::filesystem::path& directory() const { return home.path(); }
 
     // The Secret Service, once our daemon owns its bus name. Nothing may call it earlier: the bus would start
     // a second, locked keyring by service activation and ours would lose the name.
@@ -119,6 +171,7 @@ public:
     }
 
 private:
+    EnvironmentGuard environment; // restored last, after the daemons are gone
     test::TempDir home;
     int busPid = 0;
     pid_t keyringPid = 0;
@@ -167,12 +220,28 @@ TEST(SecretService, StoresFindsAndMigratesTheDeviceIdentifier) {
     EXPECT_FALSE(file->read(legacy));
     EXPECT_EQ(file->add(plain, "F"), 0);
     EXPECT_TRUE(std::filesystem::exists(FileSecretStore::defaultPath()));
+
+    // Locked: the item is there but unreadable. No prompt blocks; nothing new is made or stored.
+    DeviceIdentity::save(*store, "KEYRING-ID");
+    ASSERT_TRUE(lockDefaultCollection());
+    EXPECT_EQ(store->lookup(plain).status, SecretLookup::Status::unavailable);
+    auto mirror = std::make_shared<FileSecretStore>(session.directory() / "mirror.json");
+    ASSERT_EQ(mirror->add(plain, "KEYRING-ID"), 0);
+    FallbackSecretStore withMirror(store, mirror);
+    EXPECT_EQ(DeviceIdentity::settle(withMirror, defaults), "KEYRING-ID");
+    auto temporary = DeviceIdentity::settle(*store, defaults);
+    EXPECT_EQ(temporary.size(), 36u);
+    EXPECT_NE(temporary, "KEYRING-ID");
+    EXPECT_EQ(mirror->read(plain), "KEYRING-ID");
 }
 
 TEST(SecretService, WithoutASessionBusTheFileStoreIsUsed) {
+    EnvironmentGuard environment;
     test::TempDir data;
     ::setenv("XDG_DATA_HOME", data.path().c_str(), 1);
+    ::setenv("XDG_RUNTIME_DIR", data.path().c_str(), 1); // no "bus" socket here either
     ::unsetenv("DBUS_SESSION_BUS_ADDRESS");
+    ::unsetenv("DISPLAY");
     auto store = SystemSecretStore::make();
     SecretQuery plain{"ai.vokari", "deviceId", false};
     EXPECT_EQ(store->add(plain, "FILE-ID"), 0);

@@ -109,5 +109,20 @@ TEST(VocabularyFile, ReadsOnlyAStringVocabAndRewritesKeepingOtherKeys) {
     EXPECT_EQ(readWholeFile(dir / ".vokari-backend.json.corrupt"), "vocab = hand edited");
 }
 
+TEST(VocabularyFile, SavingKeepsASymlinkALinkAndTheFileItsMode) {
+    test::TempDir dir;
+    auto real = dir / "dotfiles-vokari.json";
+    auto link = dir / ".vokari-backend.json";
+    ASSERT_FALSE(writeFileAtomically(real, R"({"vocab":"old","theme":"dark"})", 0600));
+    std::filesystem::create_symlink(real, link);
+    VocabularyFile::save(link, "new words");
+    EXPECT_TRUE(std::filesystem::is_symlink(link));
+    EXPECT_EQ(VocabularyFile::load(real), "new words");
+    EXPECT_EQ(std::filesystem::status(real).permissions() & std::filesystem::perms::all,
+              std::filesystem::perms::owner_read | std::filesystem::perms::owner_write);
+    EXPECT_EQ(*JsonText::parseObject(*readWholeFile(real)),
+              nlohmann::json::parse(R"({"vocab":"new words","theme":"dark"})"));
+}
+
 } // namespace
 } // namespace vokari

@@ -17,6 +17,7 @@
 #include <charconv>
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <optional>
 
@@ -187,6 +188,11 @@ int Vokarictl::run(const std::vector<std::string>& args) {
 
         auto started = Clock::now();
         debuglog::setConsole(stderr);
+        // The temporary log follows $TMPDIR when it is set, so scripted and test runs keep their logs apart;
+        // otherwise it is the app's own /tmp/vk-debug.log.
+        if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp == '/') {
+            debuglog::setPaths(homeDirectory() / ".vokari.log", std::filesystem::path(tmp) / "vk-debug.log");
+        }
         auto queue = std::make_shared<EventLoopMainQueue>();
         auto transport = std::make_shared<CurlTransport>();
         RefineClientConfig clientConfig;
@@ -241,18 +247,29 @@ int Vokarictl::run(const std::vector<std::string>& args) {
                                                          settle(commandJson(result), ok ? exitSuccess : exitFailure);
                                                      });
         } else if (name == "history") {
-            client->fetchTranscripts(after, limit, [settle](std::vector<Transcript> list, bool hasMore) {
-                settle(transcriptsJson(list, hasMore), exitSuccess);
-            });
+            // "No history" and "backend down" both come back as an empty page; only the second is an error here.
+            auto failure = std::make_shared<std::optional<std::string>>();
+            client->fetchTranscripts(
+                after, limit,
+                [settle, failure](std::vector<Transcript> list, bool hasMore) {
+                    if (*failure) {
+                        settle(errorJson(**failure), exitFailure);
+                    } else {
+                        settle(transcriptsJson(list, hasMore), exitSuccess);
+                    }
+                },
+                [failure](const std::string& message) { *failure = message; });
         } else if (name == "style") {
-            // As the settings view does: "custom" carries the prompt, any other preset an empty one.
+            // As the settings view does: "custom" carries the prompt, any other preset an empty one. Without a
+            // PROMPT, "custom" pushes the prompt already stored instead of wiping it.
             Settings settings(DefaultsStore::standard());
             const std::string& preset = args[1];
-            std::string prompt = preset == "custom" && args.size() == 3 ? args[2] : "";
-            settings.setStylePreset(preset);
+            std::string prompt;
             if (preset == "custom") {
+                prompt = args.size() == 3 ? args[2] : settings.customPrompt();
                 settings.setCustomPrompt(prompt);
             }
+            settings.setStylePreset(preset);
             client->syncStyle(preset, prompt, syncDone);
         } else if (name == "vocab") {
             client->saveVocabLocally(args[1]);
@@ -266,7 +283,8 @@ int Vokarictl::run(const std::vector<std::string>& args) {
                 std::max(Clock::duration::zero(), kMaxWait - (Clock::now() - started)));
         };
         if (!queue->runUntil([outcome] { return outcome->done; }, remaining())) {
-            outcome->json = errorJson("Request timed out — try again");
+            // Our own cap, not a network time-out: the request itself may still be under way.
+            outcome->json = errorJson("No answer within 15 s — the request may still complete on the server");
             outcome->exitCode = exitFailure;
         }
         // Registration, the profile fetch and any log shipment finish too before the process ends.

@@ -6,7 +6,9 @@
 namespace vokari::platform_linux {
 
 namespace {
-constexpr double kTimeoutSeconds = 3.0;
+// A healthy server answers in milliseconds; start-up runs on the main thread, so a hung one may cost at most
+// this once (PulseConnection then skips further look-ups for a while).
+constexpr double kTimeoutSeconds = 1.0;
 constexpr pa_usec_t kFragmentUsec = 100'000; // the tap's 100 ms, so each wake-up carries about one block
 } // namespace
 
@@ -88,6 +90,9 @@ std::optional<std::string> PulseAudioEngine::start() {
 
     auto source = lookUpSource();
     if (!source) {
+        if (PulseConnection::serverStalled()) {
+            return std::string(pa_strerror(PA_ERR_TIMEOUT));
+        }
         return connection.isReady() ? std::string(pa_strerror(PA_ERR_NOENTITY)) : connection.lastError();
     }
     pa_sample_spec sampleFormat{PA_SAMPLE_FLOAT32NE, source->sampleFormat.rate, source->sampleFormat.channels};

@@ -1,8 +1,29 @@
 #include "platform/linux/audio/PulseConnection.h"
 
+#include <atomic>
+#include <chrono>
 #include <sys/time.h>
 
 namespace vokari::platform_linux {
+namespace {
+
+using StallClock = std::chrono::steady_clock;
+std::atomic<StallClock::rep> stalledUntil{0};
+std::atomic<std::uint64_t> timedOutCount{0};
+
+std::string stalledError() {
+    return pa_strerror(PA_ERR_TIMEOUT);
+}
+
+} // namespace
+
+bool PulseConnection::serverStalled() {
+    return StallClock::now().time_since_epoch().count() < stalledUntil.load();
+}
+
+std::uint64_t PulseConnection::timedOutWaits() {
+    return timedOutCount.load();
+}
 
 PulseConnection::PulseConnection(std::string name) : clientName(std::move(name)) {
     mainloop = pa_threaded_mainloop_new();
@@ -90,6 +111,9 @@ std::optional<std::string> PulseConnection::connect(double timeoutSeconds) {
     if (isReady()) {
         return std::nullopt;
     }
+    if (serverStalled()) {
+        return stalledError(); // the server just failed to answer: do not block on it again so soon
+    }
     dropContext();
     ctx = pa_context_new(pa_threaded_mainloop_get_api(mainloop), clientName.c_str());
     if (!ctx) {
@@ -109,7 +133,7 @@ std::optional<std::string> PulseConnection::connect(double timeoutSeconds) {
         timeoutSeconds);
     if (!settled) {
         dropContext();
-        return std::string(pa_strerror(PA_ERR_TIMEOUT));
+        return stalledError();
     }
     if (!isReady()) {
         std::string error = lastError();
@@ -136,6 +160,9 @@ bool PulseConnection::waitUntil(const std::function<bool()>& done, double timeou
     if (done()) {
         return true;
     }
+    if (serverStalled()) {
+        return false;
+    }
     WaitTimer timer{false, this};
     pa_mainloop_api* api = pa_threaded_mainloop_get_api(mainloop);
     struct timeval deadline {};
@@ -151,6 +178,13 @@ bool PulseConnection::waitUntil(const std::function<bool()>& done, double timeou
         pa_threaded_mainloop_wait(mainloop);
     }
     api->time_free(event);
+    if (!ok) {
+        // A hung server would cost the full time-out on every further look-up of this start-up; skip them.
+        const auto holdOff =
+            std::chrono::duration_cast<StallClock::duration>(std::chrono::duration<double>(stallHoldOffSeconds));
+        stalledUntil.store((StallClock::now() + holdOff).time_since_epoch().count());
+        ++timedOutCount;
+    }
     return ok;
 }
 

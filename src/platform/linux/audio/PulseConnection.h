@@ -47,9 +47,16 @@ public:
     void signal();
 
     // With the lock held: waits until done() holds or the time-out passes; false on time-out.
+    // A time-out marks the sound server as stalled for a few seconds, for every connection of the process:
+    // meanwhile connect() and the waits fail at once instead of each blocking the main thread again.
     bool waitUntil(const std::function<bool()>& done, double timeoutSeconds);
     // With the lock held: waits for an operation to finish (or be cancelled) and releases it; false on time-out.
     bool await(pa_operation* operation, double timeoutSeconds);
+
+    // Whether a wait timed out within the last stallHoldOffSeconds; and how many waits have timed out so far.
+    static bool serverStalled();
+    static std::uint64_t timedOutWaits();
+    static constexpr double stallHoldOffSeconds = 3.0;
 
     // Called on the loop thread (lock held) when a connected context fails or is terminated by the server.
     std::function<void()> onConnectionLost;

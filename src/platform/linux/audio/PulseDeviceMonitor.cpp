@@ -3,7 +3,7 @@
 namespace vokari::platform_linux {
 
 namespace {
-constexpr double kTimeoutSeconds = 2.0;
+constexpr double kTimeoutSeconds = 1.0; // main thread: see PulseAudioEngine
 constexpr double kReconnectSeconds = 1.0;
 
 struct SourceQuery {

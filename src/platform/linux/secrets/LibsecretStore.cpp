@@ -51,8 +51,9 @@ struct LibsecretStore::Impl {
     bool forEach(const SecretQuery& q, bool loadSecrets, const std::function<void(SecretItem*)>& fn) {
         GHashTable* attrs = attributesFor(q);
         GError* error = nullptr;
-        auto flags = static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | SECRET_SEARCH_UNLOCK |
-                                                    (loadSecrets ? SECRET_SEARCH_LOAD_SECRETS : 0));
+        // No SECRET_SEARCH_UNLOCK: an unlock prompt would block start-up. Locked items are found without
+        // their secret, which lookup() reports as unavailable.
+        auto flags = static_cast<SecretSearchFlags>(SECRET_SEARCH_ALL | (loadSecrets ? SECRET_SEARCH_LOAD_SECRETS : 0));
         GList* items = secret_service_search_sync(service, schema(), attrs, flags, nullptr, &error);
         g_hash_table_unref(attrs);
         if (error) {
@@ -93,20 +94,34 @@ LibsecretStore::~LibsecretStore() {
 }
 
 std::optional<std::string> LibsecretStore::read(const SecretQuery& query) {
-    std::lock_guard lock(impl->mutex);
-    std::optional<std::string> found;
-    impl->forEach(query, true, [&found](SecretItem* item) {
+    return lookup(query).value();
+}
+
+SecretLookup LibsecretStore::lookup(const SecretQuery& query) {
+    try {
+        std::lock_guard lock(impl->mutex);
+        std::optional<std::string> found;
+        bool matched = false;
+        bool searched = impl->forEach(query, true, [&found, &matched](SecretItem* item) {
+            matched = true;
+            if (found) {
+                return;
+            }
+            if (SecretValue* value = secret_item_get_secret(item)) {
+                gsize length = 0;
+                const gchar* bytes = secret_value_get(value, &length);
+                found = std::string(bytes ? bytes : "", bytes ? length : 0);
+                secret_value_unref(value);
+            }
+        });
         if (found) {
-            return;
+            return SecretLookup::found(std::move(*found));
         }
-        if (SecretValue* value = secret_item_get_secret(item)) {
-            gsize length = 0;
-            const gchar* bytes = secret_value_get(value, &length);
-            found = std::string(bytes, length);
-            secret_value_unref(value);
-        }
-    });
-    return found;
+        // A failed search, or an item whose secret stays locked away, may well hold the identifier.
+        return !searched || matched ? SecretLookup::unavailable() : SecretLookup::absent();
+    } catch (...) {
+        return SecretLookup::unavailable();
+    }
 }
 
 void LibsecretStore::remove(const SecretQuery& query) {

@@ -16,6 +16,8 @@ public:
     ~LibsecretStore() override;
 
     std::optional<std::string> read(const SecretQuery& query) override;
+    // Unavailable when the search fails or a matching item is locked (no unlock prompt is ever shown).
+    SecretLookup lookup(const SecretQuery& query) override;
     void remove(const SecretQuery& query) override;
     int add(const SecretQuery& query, const std::string& data) override;
 

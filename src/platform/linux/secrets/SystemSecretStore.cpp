@@ -12,10 +12,10 @@ namespace vokari {
 std::shared_ptr<SecretStore> SystemSecretStore::make() {
     auto file = std::make_shared<FileSecretStore>();
     const char* choice = std::getenv("VOKARI_SECRET_STORE");
-    const char* bus = std::getenv("DBUS_SESSION_BUS_ADDRESS");
-    if ((choice && std::string(choice) == "file") || !bus || !*bus) {
+    if (choice && std::string(choice) == "file") {
         return file;
     }
+    // Tried even without DBUS_SESSION_BUS_ADDRESS: the session bus is often only at $XDG_RUNTIME_DIR/bus.
     if (auto service = LibsecretStore::open()) {
         return std::make_shared<FallbackSecretStore>(service, file);
     }

@@ -8,10 +8,12 @@
 #include "core/NotificationCenter.h"
 #include "platform/linux/audio/LinuxAudioPlatform.h"
 #include "platform/linux/audio/PulseAudioEngine.h"
+#include "platform/linux/audio/PulseDeviceMonitor.h"
 
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <csignal>
 #include <cstdlib>
 #include <fstream>
 #include <mutex>
@@ -174,7 +176,8 @@ TEST_F(PulseCaptureTest, CapturesSpeechFromTheDefaultSourceAt16kMono) {
     const double heard = activeSeconds(samples, before);
     EXPECT_NEAR(heard, speechActive, 0.25 * speechActive) << "speech heard " << heard << " s of " << speechActive;
     // Blocks keep coming at the real-time rate: what arrived since playback started covers the time that passed.
-    EXPECT_NEAR((samples.size() - before) / 16000.0, elapsed, 0.3);
+    // A sanity check, not a timing figure: a loaded 2-core machine can lag the wall clock by a good part of a second.
+    EXPECT_NEAR((samples.size() - before) / 16000.0, elapsed, 1.0);
     EXPECT_EQ(sink->count("✅ Audio health check passed — buffers flowing"), 1u) << sink->all();
     EXPECT_EQ(sink->count("⏹ Audio capture stopped — " + std::to_string(bufferCount) + " buffers"), 1u)
         << sink->all();
@@ -225,6 +228,33 @@ TEST_F(PulseCaptureTest, SurvivesASoundServerRestart) {
     play("micsink");
     const double heard = activeSeconds(capturedCopy(), mark);
     EXPECT_NEAR(heard, speechActive, 0.25 * speechActive) << sink->all();
+}
+
+TEST_F(PulseCaptureTest, AHungServerCostsOneTimeOutNotOnePerLookUp) {
+    auto monitor = platform_linux::PulseDeviceMonitor::create(queue);
+    auto engine = std::make_shared<platform_linux::PulseAudioEngine>();
+    const auto device = monitor->defaultInputDevice();
+    ASSERT_NE(device, PA_INVALID_INDEX);
+    // The server stops answering but keeps its socket: every request just waits.
+    const pid_t daemon = server.daemonPid();
+    ASSERT_EQ(::kill(daemon, SIGSTOP), 0);
+    struct Resume {
+        pid_t pid;
+        ~Resume() { ::kill(pid, SIGCONT); }
+    } resume{daemon};
+
+    // What a hotkey press asks on the main thread: the default device, its name, then the engine start.
+    const auto before = platform_linux::PulseConnection::timedOutWaits();
+    EXPECT_EQ(monitor->defaultInputDevice(), PA_INVALID_INDEX);
+    EXPECT_FALSE(monitor->deviceName(device));
+    EXPECT_EQ(engine->bindInputDevice(device), 0);
+    EXPECT_EQ(engine->start(), std::optional<std::string>("Timeout"));
+    EXPECT_EQ(platform_linux::PulseConnection::timedOutWaits() - before, 1u) << "later look-ups were skipped";
+
+    // Back to normal once the server answers again and the hold-off has passed.
+    ::kill(daemon, SIGCONT);
+    EXPECT_TRUE(runUntil([&] { return !engine->start().has_value(); }, 15s));
+    EXPECT_EQ(monitor->deviceName(device), std::optional<std::string>("Virtual Microphone"));
 }
 
 TEST_F(PulseCaptureTest, RefusedConnectionIsAnEngineStartErrorWithTheServersMessage) {

@@ -24,6 +24,8 @@ public:
     // Stops the daemon and the readers (SIGTERM, then SIGKILL), waiting for them to exit.
     void stop();
 
+    // The daemon's process id (-1 when not running), e.g. to stop it with SIGSTOP as a hung server.
+    pid_t daemonPid() const { return daemon; }
     // The value for PULSE_SERVER.
     std::string serverAddress() const;
     const std::filesystem::path& directory() const { return dir; }
