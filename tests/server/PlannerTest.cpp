@@ -20,7 +20,6 @@ TEST(ServerCommandPlanner, Table) {
         {"type hello comma world", R"([{"type":"type_text","text":"hello, world"}])"},
         {"write see you and then press enter",
          R"([{"type":"type_text","text":"see you"},{"type":"press_key","key":"enter"}])"},
-        {"press escape", R"([{"type":"press_key","key":"escape"}])"},
         {"press f five", R"([{"type":"press_key","key":"f5"}])"},
         {"control c", R"([{"type":"keyboard_shortcut","key":"c","modifiers":["control"]}])"},
         {"command shift t", R"([{"type":"keyboard_shortcut","key":"t","modifiers":["command","shift"]}])"},

@@ -1,8 +1,9 @@
 #include "ServerProcess.h"
 
+#include <algorithm>
 #include <chrono>
 #include <csignal>
-#include <cstdlib>
+#include <cstdio>
 #include <fcntl.h>
 #include <fstream>
 #include <random>
@@ -13,24 +14,13 @@
 #include <unistd.h>
 
 namespace vokari::test {
-namespace {
-
-std::string readFile(const std::filesystem::path& p) {
-    std::ifstream in(p, std::ios::binary);
-    std::stringstream s;
-    s << in.rdbuf();
-    return s.str();
-}
 
 std::filesystem::path uniquePath(const std::string& stem) {
     std::random_device rd;
     return std::filesystem::temp_directory_path() / (stem + "-" + std::to_string(rd()) + std::to_string(rd()));
 }
 
-} // namespace
-
-ServerProcess::ServerProcess(std::vector<std::string> args)
-    : outPath_(uniquePath("vokari-server-out")), errPath_(uniquePath("vokari-server-err")) {
+ServerProcess::ServerProcess(std::vector<std::string> args) : outPath_(uniquePath("vokari-server-out")) {
     std::vector<char*> argv;
     std::string binary = VOKARI_SERVER_BINARY;
     argv.push_back(binary.data());
@@ -40,10 +30,9 @@ ServerProcess::ServerProcess(std::vector<std::string> args)
     argv.push_back(nullptr);
     pid_ = fork();
     if (pid_ == 0) {
-        int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-        int err = open(errPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+        int out = open(outPath_.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_APPEND, 0600);
         dup2(out, 1);
-        dup2(err, 2);
+        dup2(out, 2);
         execv(argv[0], argv.data());
         _exit(127);
     }
@@ -56,81 +45,61 @@ ServerProcess::~ServerProcess() {
     }
     std::error_code ec;
     std::filesystem::remove(outPath_, ec);
-    std::filesystem::remove(errPath_, ec);
+}
+
+bool ServerProcess::reaped() {
+    int status = 0;
+    if (!exited_ && waitpid(pid_, &status, WNOHANG) == pid_) {
+        exited_ = true;
+        exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    return exited_;
 }
 
 std::optional<int> ServerProcess::waitUntilListening(int timeoutMs) {
     static const std::regex line(R"(listening on http://[^ ]+:(\d+))");
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        std::smatch m;
-        std::string out = readFile(outPath_);
+    for (std::smatch m; std::chrono::steady_clock::now() < deadline && !reaped();) {
+        std::string out = output();
         if (std::regex_search(out, m, line)) {
             return std::stoi(m[1]);
-        }
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exited_ = true;
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return std::nullopt;
         }
         std::this_thread::sleep_for(std::chrono::milliseconds(20));
     }
     return std::nullopt;
 }
 
-int ServerProcess::waitExit(int timeoutMs) {
-    if (exited_) {
-        return exitCode_;
-    }
-    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
-    while (std::chrono::steady_clock::now() < deadline) {
-        int status = 0;
-        if (waitpid(pid_, &status, WNOHANG) == pid_) {
-            exited_ = true;
-            exitCode_ = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-            return exitCode_;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(20));
-    }
-    return -1;
-}
-
-int ServerProcess::terminate(int timeoutMs) {
-    if (!exited_) {
+int ServerProcess::waitExit(int timeoutMs, bool terminate) {
+    if (terminate && !exited_) {
         kill(pid_, SIGTERM);
     }
-    return waitExit(timeoutMs);
+    auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
+    while (!reaped() && std::chrono::steady_clock::now() < deadline) {
+        std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    }
+    return exited_ ? exitCode_ : -1;
 }
 
-std::string ServerProcess::stdoutText() const {
-    return readFile(outPath_);
-}
-
-std::string ServerProcess::stderrText() const {
-    return readFile(errPath_);
-}
-
-bool runCommand(const std::string& command) {
-    return std::system(command.c_str()) == 0;
+std::string ServerProcess::output() const {
+    std::ifstream in(outPath_, std::ios::binary);
+    std::stringstream s;
+    s << in.rdbuf();
+    return s.str();
 }
 
 std::string fliteWav(const std::string& text) {
-    auto raw = uniquePath("vokari-flite") += ".wav";
-    auto wav = uniquePath("vokari-speech") += ".wav";
     std::string quoted = text;
-    for (char& c : quoted) {
-        if (c == '\'') {
-            c = ' ';
-        }
+    std::replace(quoted.begin(), quoted.end(), '\'', ' ');
+    FILE* pipe = popen(("flite -voice slt -t '" + quoted + "' -o /dev/stdout | sox -t wav - -r 16000 -c 1 -b 16 " +
+                        "-e signed-integer -t wav -")
+                           .c_str(),
+                       "r");
+    std::string bytes;
+    char buffer[65536];
+    for (size_t n; pipe && (n = fread(buffer, 1, sizeof buffer, pipe)) > 0;) {
+        bytes.append(buffer, n);
     }
-    bool ok = runCommand("flite -voice slt -t '" + quoted + "' -o " + raw.string()) &&
-              runCommand("sox " + raw.string() + " -r 16000 -c 1 -b 16 -e signed-integer " + wav.string());
-    std::string bytes = ok ? readFile(wav) : std::string();
-    std::error_code ec;
-    std::filesystem::remove(raw, ec);
-    std::filesystem::remove(wav, ec);
-    return bytes;
+    return pipe && pclose(pipe) == 0 ? bytes : std::string();
 }
 
 } // namespace vokari::test

@@ -17,26 +17,25 @@ public:
 
     // Waits for the "listening on" line; the port, or nullopt when the process exited or timed out.
     std::optional<int> waitUntilListening(int timeoutMs = 20000);
-    // Sends SIGTERM and waits; the exit code (-1 when it had to be killed).
-    int terminate(int timeoutMs = 30000);
-    // Waits for the process to exit by itself; its exit code, or -1 on time-out.
-    int waitExit(int timeoutMs = 20000);
-
-    std::string stdoutText() const;
-    std::string stderrText() const;
-    pid_t pid() const { return pid_; }
+    // Waits for the process to exit by itself (after SIGTERM when `terminate`); its exit code, -1 on time-out.
+    int waitExit(int timeoutMs = 20000, bool terminate = false);
+    int terminate() { return waitExit(30000, true); }
+    // Everything the process wrote to stdout and stderr so far.
+    std::string output() const;
 
 private:
+    bool reaped(); // true once the process has exited (collects its exit code)
+
     pid_t pid_ = -1;
     int exitCode_ = -1;
     bool exited_ = false;
-    std::filesystem::path outPath_, errPath_;
+    std::filesystem::path outPath_;
 };
 
-// Synthesises `text` with flite's slt voice and converts it to 16 kHz mono 16-bit with sox.
-std::string fliteWav(const std::string& text);
+// A fresh path under the temporary directory (not created).
+std::filesystem::path uniquePath(const std::string& stem);
 
-// Runs a shell command; true when it exited with 0.
-bool runCommand(const std::string& command);
+// Synthesises `text` with flite's slt voice as 16 kHz mono 16-bit WAV (via sox); empty on failure.
+std::string fliteWav(const std::string& text);
 
 } // namespace vokari::test

@@ -57,14 +57,34 @@ httplib::Client TestServer::client() const {
     return c;
 }
 
+namespace {
+
+httplib::Headers headersFor(const std::optional<std::string>& device) {
+    return device ? httplib::Headers{{"x-device-id", *device}} : httplib::Headers{};
+}
+
+} // namespace
+
 httplib::Result TestServer::process(const std::string& device, const std::string& wav,
                                     const std::optional<std::string>& vocab) {
-    httplib::MultipartFormDataItems items = {{"audio", wav, "recording.wav", "audio/wav"}};
+    const std::string b = "5D2C3F4A-1B2C-4D5E-8F90-A1B2C3D4E5F6";
+    std::string payload = "--" + b +
+                          "\r\nContent-Disposition: form-data; name=\"audio\"; filename=\"recording.wav\"\r\n" +
+                          "Content-Type: audio/wav\r\n\r\n" + wav + "\r\n";
     if (vocab) {
-        items.push_back({"vocab", *vocab, "", ""});
+        payload += "--" + b + "\r\nContent-Disposition: form-data; name=\"vocab\"\r\n\r\n" + *vocab + "\r\n";
     }
-    items.push_back({"source", "dictation", "", ""});
-    return client().Post("/process", httplib::Headers{{"x-device-id", device}}, items);
+    payload += "--" + b + "\r\nContent-Disposition: form-data; name=\"source\"\r\n\r\ndictation\r\n--" + b + "--\r\n";
+    return client().Post("/process", headersFor(device), payload, "multipart/form-data; boundary=" + b);
+}
+
+httplib::Result TestServer::get(const std::string& path, const std::optional<std::string>& device) {
+    return client().Get(path, headersFor(device));
+}
+
+httplib::Result TestServer::postJson(const std::string& path, const std::string& body,
+                                     const std::optional<std::string>& device) {
+    return client().Post(path, headersFor(device), body, "application/json");
 }
 
 } // namespace vokari::test

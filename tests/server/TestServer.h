@@ -61,8 +61,13 @@ public:
     ~TestServer();
 
     httplib::Client client() const;
+    // Posts the multipart body byte for byte as the app lays it out.
     httplib::Result process(const std::string& device, const std::string& wav,
                             const std::optional<std::string>& vocab = std::nullopt);
+    // No header when `device` is nullopt.
+    httplib::Result get(const std::string& path, const std::optional<std::string>& device = std::nullopt);
+    httplib::Result postJson(const std::string& path, const std::string& body,
+                             const std::optional<std::string>& device = std::nullopt);
 
     std::filesystem::path dir;
     ManualClock clock{1'796'515'200'000}; // 2026-12-06T00:00:00Z
