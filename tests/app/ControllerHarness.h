@@ -1,35 +1,22 @@
 #pragma once
-// A dictation controller wired to recording fakes on a virtual-time queue, with log lines captured.
-// One per test; the controller is created last and destroyed first.
+// A dictation controller wired to one recording fake (every collaborator and the log sink) on a virtual-time
+// queue. One per test, on the test's thread; the controller is created last and destroyed first.
 #include "app/AppState.h"
-#include "app/DebugLog.h"
 #include "app/DictationController.h"
 #include "app/Settings.h"
 #include "core/DefaultsStore.h"
 #include "core/NotificationCenter.h"
 #include "core/VirtualMainQueue.h"
-#include "fakes/CapturingLogSink.h"
-#include "fakes/FakeAlertPresenter.h"
-#include "fakes/FakeAudioCapture.h"
-#include "fakes/FakeCommandRunner.h"
-#include "fakes/FakeCommandService.h"
-#include "fakes/FakeHotkeyMonitor.h"
-#include "fakes/FakeIndicator.h"
-#include "fakes/FakeRefineService.h"
-#include "fakes/FakeScreenGrabber.h"
-#include "fakes/FakeSoundPlayer.h"
-#include "fakes/FakeTextInserter.h"
-#include "fakes/FakeTranscriptSink.h"
-#include "fakes/FakeWorkspace.h"
+#include "fakes/FakeDesktop.h"
 
 #include <cmath>
 #include <memory>
 
 namespace vokari::testing {
 
-using namespace vokari::fakes;
-
-inline constexpr std::size_t kSamplesPerSecond = 16000;
+using Lines = std::vector<std::string>;
+inline const std::string kRateLimitMessage =
+    "You've used all your transcriptions for today. The limit resets at midnight UTC.";
 
 struct ControllerHarness {
     VirtualMainQueue queue;
@@ -37,43 +24,18 @@ struct ControllerHarness {
     MemoryDefaultsStore defaults;
     Settings settings{defaults};
     NotificationCenter center;
-
-    std::shared_ptr<FakeAudioCapture> capture = std::make_shared<FakeAudioCapture>(queue);
-    std::shared_ptr<FakeHotkeyMonitor> hotkey = std::make_shared<FakeHotkeyMonitor>();
-    std::shared_ptr<FakeTextInserter> inserter = std::make_shared<FakeTextInserter>(queue);
-    std::shared_ptr<FakeIndicator> indicator = std::make_shared<FakeIndicator>(queue);
-    std::shared_ptr<FakeRefineService> refine = std::make_shared<FakeRefineService>(queue);
-    std::shared_ptr<FakeCommandService> commands = std::make_shared<FakeCommandService>(queue);
-    std::shared_ptr<FakeCommandRunner> runner = std::make_shared<FakeCommandRunner>(queue);
-    std::shared_ptr<FakeScreenGrabber> screen = std::make_shared<FakeScreenGrabber>();
-    std::shared_ptr<FakeWorkspace> workspace = std::make_shared<FakeWorkspace>();
-    std::shared_ptr<FakeSoundPlayer> sounds = std::make_shared<FakeSoundPlayer>(queue);
-    std::shared_ptr<FakeAlertPresenter> alerts = std::make_shared<FakeAlertPresenter>(queue);
-    FakeTranscriptSink history{queue};
+    std::shared_ptr<fakes::FakeDesktop> fake = std::make_shared<fakes::FakeDesktop>();
     bool mainViewOpen = true;
-    std::shared_ptr<CapturingLogSink> logs = std::make_shared<CapturingLogSink>();
-
     std::shared_ptr<DictationController> controller;
 
-    ControllerHarness() {
-        debuglog::setSink(logs);
-        workspace->frontmost = RunningApp{0x2a00007, 4242, "XTerm", std::string("xterm")};
-        controller = DictationController::create({
-            .mainQueue = queue,
-            .appState = appState,
-            .settings = settings,
-            .notificationCenter = center,
-            .refineService = refine,
-            .commandService = commands,
-            .commandRunner = runner,
-            .screenGrabber = screen,
-            .workspace = workspace,
-            .soundPlayer = sounds,
-            .alertPresenter = alerts,
-            .transcriptSink = [this]() -> TranscriptSink* { return mainViewOpen ? &history : nullptr; },
-        });
-        controller->setupAudio(capture);
-        controller->setupDictation(inserter, indicator, hotkey);
+    explicit ControllerHarness(bool commandMode = false) {
+        settings.setCommandModeEnabled(commandMode);
+        debuglog::setSink(fake);
+        auto sink = [this]() -> TranscriptSink* { return mainViewOpen ? fake.get() : nullptr; };
+        controller = DictationController::create(
+            {queue, appState, settings, center, fake, fake, fake, fake, fake, fake, fake, sink});
+        controller->setupAudio(fake);
+        controller->setupDictation(fake, fake, fake);
     }
     ~ControllerHarness() {
         controller.reset();
@@ -83,24 +45,57 @@ struct ControllerHarness {
     ControllerHarness& operator=(const ControllerHarness&) = delete;
 
     VokariState state() const { return appState.state.get(); }
+    Lines take(const std::string& prefix = "") { return fake->take(prefix); }
+    void toggle() { fake->onToggle(); }
+    void cancel() { fake->onCancel(); }
+    void holdStart() { fake->onHoldStart(); }
+    void holdEnd() { fake->onHoldEnd(); }
 
-    // Audio as the capture thread would deliver it, here on the test's thread.
-    void recordSamples(std::size_t count) { capture->deliver(count); }
-    void recordSeconds(double seconds) {
-        recordSamples(static_cast<std::size_t>(std::llround(seconds * kSamplesPerSecond)));
-    }
-
-    // A toggle press that starts a recording, `seconds` of audio, and the toggle press that sends it.
-    void dictate(double seconds) {
-        hotkey->toggle();
-        recordSeconds(seconds);
+    // `seconds` of audio (16 kHz), and the time they take.
+    void record(double seconds) {
+        fake->deliver(static_cast<std::size_t>(std::llround(seconds * 16000)));
         queue.advance(seconds);
-        hotkey->toggle();
+    }
+    // A toggle press, `seconds` of audio, and the press that sends it; the journal then holds only that press.
+    void dictate(double seconds) {
+        toggle();
+        record(seconds);
+        take();
+        toggle();
+    }
+    // A recording turned into a command by a second press 0.1 s after the first.
+    void startCommand() {
+        settings.setCommandModeEnabled(true);
+        toggle();
+        queue.advance(0.1);
+        toggle();
+    }
+    // The same as dictate(), as a command.
+    void command(double seconds) {
+        startCommand();
+        record(seconds);
+        take();
+        toggle();
+    }
+    // Answers request `index` (the newest by default) and lets the main queue handle it.
+    void answer(ProcessResult result, int index = -1) {
+        fake->dictations.at(index < 0 ? fake->dictations.size() - 1 : index)(std::move(result));
+        queue.runUntilIdle();
+    }
+    void answerCommand(CommandResult result) {
+        fake->commands.back()(std::move(result));
+        queue.runUntilIdle();
     }
 };
 
 inline ProcessResult refined(std::string text) {
     return ProcessSuccess{std::nullopt, std::move(text)};
+}
+inline CommandAction typeText(std::string text) {
+    CommandAction action;
+    action.type = ActionType::type_text;
+    action.text = std::move(text);
+    return action;
 }
 
 } // namespace vokari::testing

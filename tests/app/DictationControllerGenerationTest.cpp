@@ -1,4 +1,4 @@
-// The generation rule, cancelling, the delayed resets, and a microphone that fails to start.
+// Cancelling, the generation rule, the delayed resets, and a microphone that fails to start.
 #include "ControllerHarness.h"
 
 #include <gtest/gtest.h>
@@ -6,197 +6,153 @@
 namespace vokari::testing {
 namespace {
 
-using Sounds = std::vector<std::string>;
+TEST(DictationControllerCancel, CancelDropsTheRecordingOrTheLateAnswerAndReturnsToIdle) {
+    struct Case {
+        const char* name;
+        void (*reach)(ControllerHarness&);
+    };
+    for (const Case& c : {Case{"listening", [](ControllerHarness& h) { h.toggle(); }},
+                          Case{"command listening", [](ControllerHarness& h) { h.startCommand(); }},
+                          Case{"processing", [](ControllerHarness& h) { h.dictate(1.0); }},
+                          Case{"command processing", [](ControllerHarness& h) { h.command(1.0); }},
+                          Case{"too short", [](ControllerHarness& h) { h.dictate(0.25); }}}) {
+        SCOPED_TRACE(c.name);
+        ControllerHarness h;
+        h.cancel();
+        EXPECT_EQ(h.take(), Lines{"hotkey start"}) << "nothing to cancel in idle";
+        c.reach(h);
+        h.record(2.0);
+        h.take();
+        h.cancel();
+        EXPECT_EQ(h.take(), (Lines{"sound Basso", "capture stop", "ui hide", "log 🎙 Dictation cancelled"}));
+        EXPECT_EQ(h.state(), VokariState::idle);
+        EXPECT_FALSE(h.appState.isDictating.get());
 
-TEST(DictationControllerCancel, CancelWhileProcessingDropsTheLateAnswer) {
-    ControllerHarness h;
-    h.dictate(1.0);
-    h.hotkey->cancel();
+        for (auto& done : h.fake->dictations) {
+            done(refined("too late"));
+        }
+        for (auto& done : h.fake->commands) {
+            done(CommandSuccess{{"too late", {typeText("x")}, 0, 0, 0}});
+        }
+        h.queue.advance(5);
+        EXPECT_EQ(h.take(), Lines{});
 
-    EXPECT_EQ(h.sounds->names(), (Sounds{"Blow", "Glass", "Basso"}));
-    EXPECT_EQ(h.state(), VokariState::idle);
-    EXPECT_EQ(h.indicator->last(), "hide");
-    EXPECT_TRUE(h.logs->contains("🎙 Dictation cancelled"));
-
-    h.refine->answerLast(refined("too late"));
-    h.queue.advance(5);
-    EXPECT_TRUE(h.inserter->inserts.empty());
-    EXPECT_TRUE(h.history.entries.empty());
-    EXPECT_EQ(h.state(), VokariState::idle);
+        // A stray release sends nothing; the next recording starts empty and is an ordinary one, even when a
+        // toggle press sends it.
+        h.holdEnd();
+        h.holdStart();
+        h.fake->deliver(4800);
+        h.toggle();
+        EXPECT_EQ(h.take("send"), Lines{"send dictation 9644"});
+    }
 }
 
-TEST(DictationControllerCancel, CancelWhileListeningDiscardsTheAudioAndIdleIgnoresIt) {
-    ControllerHarness h;
-    h.hotkey->cancel();
-    EXPECT_TRUE(h.sounds->played.empty()) << "nothing to cancel in idle";
-    EXPECT_TRUE(h.logs->startingWith("🎙 Dictation cancelled").empty());
-
-    h.hotkey->toggle();
-    h.recordSeconds(2.0);
-    h.hotkey->cancel();
-    EXPECT_EQ(h.state(), VokariState::idle);
-    EXPECT_FALSE(h.appState.isDictating.get());
-    EXPECT_EQ(h.capture->stops.size(), 1u);
-    EXPECT_TRUE(h.refine->requests.empty());
-
-    // The discarded session is really gone: the next recording starts empty.
-    h.hotkey->toggle();
-    h.recordSamples(4800);
-    h.hotkey->toggle();
-    ASSERT_EQ(h.refine->requests.size(), 1u);
-    EXPECT_EQ(h.refine->requests[0].audio.size(), 44u + 2 * 4800);
-}
-
-TEST(DictationControllerGeneration, ANewerRecordingSupersedesAnOlderAnswerInEitherOrder) {
+// In hold mode a stray release leaves a request pending while a newer recording starts.
+TEST(DictationControllerGeneration, ANewerRequestSupersedesAnOlderAnswerInEitherOrder) {
     for (bool newerAnswersFirst : {false, true}) {
         SCOPED_TRACE(newerAnswersFirst ? "newer answers first" : "older answers first");
         ControllerHarness h;
-        h.dictate(1.0);
-        h.hotkey->cancel();
-        h.dictate(1.0);
-        ASSERT_EQ(h.refine->requests.size(), 2u);
-        if (newerAnswersFirst) {
-            h.refine->answer(1, refined("newer"));
-            h.refine->answer(0, refined("older"));
-        } else {
-            h.refine->answer(0, refined("older"));
-            h.refine->answer(1, refined("newer"));
-        }
-        h.queue.runUntilIdle();
-        ASSERT_EQ(h.inserter->inserts.size(), 1u);
-        EXPECT_EQ(h.inserter->inserts[0].text, "newer");
+        h.holdStart();
+        h.record(1.0);
+        h.holdEnd();
+        h.holdEnd();
+        h.holdStart();
+        h.record(1.0);
+        h.holdEnd();
+        h.answer(refined(newerAnswersFirst ? "newer" : "older"), newerAnswersFirst ? 1 : 0);
+        h.answer(refined(newerAnswersFirst ? "older" : "newer"), newerAnswersFirst ? 0 : 1);
+        EXPECT_EQ(h.fake->all("paste"), Lines{"paste newer -> XTerm"});
         EXPECT_EQ(h.state(), VokariState::idle);
     }
 }
 
-TEST(DictationControllerGeneration, HoldModeNewerSendDropsTheOlderAnswer) {
-    ControllerHarness h;
-    h.hotkey->holdStart();
-    h.recordSeconds(1.0);
-    h.hotkey->holdEnd();
-    h.hotkey->holdEnd(); // a stray release: idle, request still pending
-    h.hotkey->holdStart();
-    h.recordSeconds(1.0);
-    h.hotkey->holdEnd();
-    ASSERT_EQ(h.refine->requests.size(), 2u);
-    h.refine->answer(0, refined("older"));
-    h.refine->answer(1, refined("newer"));
-    h.queue.runUntilIdle();
-    ASSERT_EQ(h.inserter->inserts.size(), 1u);
-    EXPECT_EQ(h.inserter->inserts[0].text, "newer");
+// Until the newer recording is sent, the older answer still counts: it goes to its own target, but whatever its
+// kind it leaves the recording and its capsule alone, and no reset ends it.
+TEST(DictationControllerGeneration, AnAnswerDuringANewerRecordingLeavesThatRecordingAlone) {
+    struct Case {
+        ProcessResult answer;
+        Lines expected;
+    };
+    for (const Case& c :
+         {Case{refined("older"), {"log 📋 Inserting: older...", "paste older -> XTerm", "history older"}},
+          Case{ProcessError{"Server error"}, {"sound Basso"}},
+          Case{ProcessRateLimited{}, {"alert Daily limit reached " + kRateLimitMessage}}}) {
+        SCOPED_TRACE(c.expected[0]);
+        ControllerHarness h;
+        h.holdStart();
+        h.record(1.0);
+        h.holdEnd();
+        h.holdEnd();
+        h.fake->frontmost = RunningApp{99, 99, "Editor", std::string("editor")};
+        h.holdStart();
+        h.take();
+        h.answer(c.answer, 0);
+        for (auto& dismiss : h.fake->alertDismissals) {
+            dismiss();
+        }
+        h.record(3.0);
+        EXPECT_EQ(h.take(), c.expected);
+        EXPECT_EQ(h.state(), VokariState::listening);
+        EXPECT_TRUE(h.appState.isDictating.get());
+        h.holdEnd();
+        EXPECT_EQ(h.take("send"), Lines{"send dictation 96044"});
+    }
 }
 
-TEST(DictationControllerGeneration, APendingResetNeverClobbersANewerRequest) {
+TEST(DictationControllerGeneration, APendingResetNeverEndsANewerRequest) {
     ControllerHarness h;
     h.dictate(1.0);
-    h.refine->answerLast(ProcessError{"Server error"});
-    h.queue.runUntilIdle(); // reset due in 2.5 s
-    h.queue.advance(1.0);
-    h.hotkey->cancel();
+    h.answer(ProcessError{"Server error"}); // reset due in 2.5 s
+    h.cancel();
     h.dictate(0.5);
-    ASSERT_EQ(h.state(), VokariState::processing);
     h.queue.advance(5.0);
-    EXPECT_EQ(h.state(), VokariState::processing) << "the old reset belongs to an older generation";
+    EXPECT_EQ(h.state(), VokariState::processing) << "that reset belongs to an older request";
 }
 
-TEST(DictationControllerGeneration, AResetNeverEndsARecordingInProgress) {
+TEST(DictationControllerCapture, StartFailureShowsAnErrorStateThenIdlesAfter25Seconds) {
     ControllerHarness h;
-    h.dictate(0.1); // too short: reset due in 2.5 s with an unchanged generation
-    h.hotkey->cancel();
-    h.hotkey->toggle();
-    h.queue.advance(3.0);
-    EXPECT_EQ(h.state(), VokariState::listening);
-}
-
-// An answer that arrives while a newer recording is running (possible in hold mode after a stray release) is
-// still delivered to its own target, but leaves the running recording and its capsule alone.
-TEST(DictationControllerGeneration, AnAnswerDuringANewerRecordingKeepsThatRecordingGoing) {
-    ControllerHarness h;
-    auto firstTarget = h.workspace->frontmost;
-    h.hotkey->holdStart();
-    h.recordSeconds(1.0);
-    h.hotkey->holdEnd();
-    h.hotkey->holdEnd();
-    h.workspace->frontmost = RunningApp{99, 99, "Editor", std::string("editor")};
-    h.hotkey->holdStart();
-    auto eventsBefore = h.indicator->events.size();
-
-    h.refine->answer(0, refined("first"));
-    h.queue.runUntilIdle();
-    ASSERT_EQ(h.inserter->inserts.size(), 1u);
-    EXPECT_EQ(h.inserter->inserts[0].target, firstTarget);
-    EXPECT_EQ(h.state(), VokariState::listening);
-    EXPECT_TRUE(h.appState.isDictating.get());
-    EXPECT_EQ(h.indicator->events.size(), eventsBefore);
-
-    h.recordSeconds(1.0);
-    h.hotkey->holdEnd();
-    EXPECT_EQ(h.refine->requests.size(), 2u);
-    EXPECT_EQ(h.refine->requests[1].audio.size(), 44u + 2 * 16000);
-}
-
-TEST(DictationControllerCapture, StartFailureShowsErrorThenIdlesAfter25Seconds) {
-    ControllerHarness h;
-    h.capture->startOutcome = false;
-    h.hotkey->toggle();
-
+    h.take();
+    h.fake->startOutcome = false;
+    h.toggle();
+    EXPECT_EQ(h.take(), (Lines{"sound Blow", "log 🎯 Target app for paste: xterm", "ui show", "capture start", "ui hide",
+                               "log ❌ Failed to start audio capture", "ui max 300"}))
+        << "no failure sound, no alert";
     EXPECT_EQ(h.state(), VokariState::error);
     EXPECT_FALSE(h.appState.isDictating.get());
-    EXPECT_EQ(h.indicator->count("hide"), 1);
-    EXPECT_TRUE(h.logs->contains("❌ Failed to start audio capture"));
-    EXPECT_FALSE(h.logs->contains("🎙 Dictation started"));
-    EXPECT_EQ(h.sounds->names(), Sounds{"Blow"}) << "no failure sound";
-    EXPECT_TRUE(h.alerts->alerts.empty());
-
-    h.recordSeconds(1.0); // a straggling buffer has no session to land in
+    h.fake->deliver(16000); // a straggling buffer has no session to land in
     h.queue.advance(2.49);
     EXPECT_EQ(h.state(), VokariState::error);
     h.queue.advance(0.01);
     EXPECT_EQ(h.state(), VokariState::idle);
 
-    h.capture->startOutcome = true;
-    h.hotkey->toggle();
-    EXPECT_EQ(h.state(), VokariState::listening);
-    h.recordSamples(4800);
-    h.hotkey->toggle();
-    ASSERT_EQ(h.refine->requests.size(), 1u);
-    EXPECT_EQ(h.refine->requests[0].audio.size(), 44u + 2 * 4800);
+    h.fake->startOutcome = true;
+    h.toggle();
+    h.fake->deliver(4800);
+    h.toggle();
+    EXPECT_EQ(h.fake->all("send"), Lines{"send dictation 9644"});
 }
 
-TEST(DictationControllerCapture, OnlyTheFirstOutcomeOfAStartCounts) {
+TEST(DictationControllerCapture, OnlyTheFirstOutcomeOfAStartCountsAndAFailureEndsCommandMode) {
     ControllerHarness h;
-    h.capture->startOutcome.reset();
-    h.settings.setCommandModeEnabled(true);
-    h.hotkey->toggle();
-    h.queue.advance(0.1);
-    h.hotkey->toggle(); // command mode
-    EXPECT_TRUE(h.logs->startingWith("🎙 Dictation started").empty());
-
+    h.fake->startOutcome.reset();
+    h.startCommand();
     h.queue.advance(1.0);
-    h.capture->reportStart(false); // outcome of a retry, reported later
+    h.fake->reportStart(false); // reported late, after a retry
     EXPECT_EQ(h.state(), VokariState::error);
-    h.capture->reportStart(true);
-    h.capture->reportStart(false);
+    h.fake->reportStart(true);
+    h.fake->reportStart(false);
     h.queue.runUntilIdle();
-    EXPECT_FALSE(h.logs->contains("🎙 Dictation started"));
-    EXPECT_EQ(h.logs->startingWith("❌").size(), 1u);
+    EXPECT_EQ(h.fake->all("log ❌"), Lines{"log ❌ Failed to start audio capture"});
+    EXPECT_EQ(h.fake->all("log 🎙 Dictation started"), Lines{});
 
-    // Command mode was cleared: the next recording is an ordinary one.
-    h.queue.advance(2.5);
-    h.capture->startOutcome = true;
-    h.dictate(1.0);
-    EXPECT_EQ(h.refine->requests.size(), 1u);
-    EXPECT_TRUE(h.commands->requests.empty());
-}
-
-TEST(DictationControllerCapture, StopDuringMicrophoneErrorGoesIdle) {
-    ControllerHarness h;
-    h.capture->startOutcome = false;
-    h.hotkey->holdStart();
-    ASSERT_EQ(h.state(), VokariState::error);
-    h.hotkey->holdEnd();
-    EXPECT_EQ(h.state(), VokariState::idle);
-    EXPECT_TRUE(h.refine->requests.empty());
+    h.take();
+    h.queue.advance(300); // the reset, and no time limit for a recording that never started
+    EXPECT_EQ(h.take(), Lines{});
+    h.fake->startOutcome = true;
+    h.holdStart();
+    h.record(1.0);
+    h.toggle();
+    EXPECT_EQ(h.fake->all("send"), Lines{"send dictation 32044"});
 }
 
 } // namespace

@@ -10,25 +10,23 @@ namespace {
 
 TEST(DictationControllerThreads, AudioThreadBuffersLandInTheSessionAndLevelsReachTheCapsuleOnTheMainQueue) {
     ControllerHarness h;
-    h.hotkey->toggle();
+    h.toggle();
     std::thread audio([&] {
         for (int i = 0; i < 10; ++i) {
-            h.capture->deliver(1600, 0.5f);
+            h.fake->deliver(1600, 0.5f);
         }
     });
     audio.join();
-    EXPECT_TRUE(h.indicator->levels.empty()) << "levels hop to the main queue";
+    EXPECT_TRUE(h.fake->levels.empty()) << "levels hop to the main queue";
     h.queue.runUntilIdle();
-    EXPECT_EQ(h.indicator->levels, std::vector<float>(10, 0.5f));
-
-    h.hotkey->toggle();
-    ASSERT_EQ(h.refine->requests.size(), 1u);
-    EXPECT_EQ(h.refine->requests[0].audio, DictationSession::encodeWAV(std::vector<float>(16000, 0.5f)));
+    EXPECT_EQ(h.fake->levels, std::vector<float>(10, 0.5f));
+    h.toggle();
+    EXPECT_EQ(h.fake->all("send"), Lines{"send dictation 32044"});
 
     // Once stopped, buffers still in flight neither grow a session nor move the level bars.
-    h.capture->deliver(1600);
+    h.fake->deliver(1600);
     h.queue.runUntilIdle();
-    EXPECT_EQ(h.indicator->levels.size(), 10u);
+    EXPECT_EQ(h.fake->levels.size(), 10u);
 }
 
 TEST(DictationControllerThreads, AudioAppendsRaceSafelyWithStartAndStop) {
@@ -36,12 +34,12 @@ TEST(DictationControllerThreads, AudioAppendsRaceSafelyWithStartAndStop) {
     // Bounded on both sides: every buffer queues a level task, and the queue only drains after the join.
     std::thread audio([&] {
         for (int i = 0; i < 2000; ++i) {
-            h.capture->deliver(160);
+            h.fake->deliver(160);
         }
     });
     for (int i = 0; i < 200; ++i) {
-        h.hotkey->toggle();
-        h.hotkey->cancel();
+        h.toggle();
+        h.cancel();
     }
     audio.join();
     h.queue.runUntilIdle();
@@ -51,111 +49,76 @@ TEST(DictationControllerThreads, AudioAppendsRaceSafelyWithStartAndStop) {
 TEST(DictationControllerThreads, AnswersFromAnotherThreadAreHandledOnTheMainQueue) {
     ControllerHarness h;
     h.dictate(1.0);
-    std::thread network([&] { h.refine->answerLast(refined("from the network")); });
+    std::thread network([&] { h.fake->dictations.back()(refined("from the network")); });
     network.join();
-    EXPECT_TRUE(h.inserter->inserts.empty());
     EXPECT_EQ(h.state(), VokariState::processing);
     h.queue.runUntilIdle();
-    ASSERT_EQ(h.inserter->inserts.size(), 1u);
+    EXPECT_EQ(h.fake->all("paste"), Lines{"paste from the network -> XTerm"});
     EXPECT_EQ(h.state(), VokariState::idle);
 
-    h.settings.setCommandModeEnabled(true);
-    h.hotkey->toggle();
-    h.queue.advance(0.1);
-    h.hotkey->toggle();
-    h.recordSeconds(1.0);
-    h.hotkey->toggle();
-    std::thread commandNetwork([&] { h.commands->answerLast(CommandError{"Network error — try again"}); });
-    ASSERT_TRUE(h.queue.runUntil([&] { return h.indicator->last() == "error: Network error — try again"; }));
+    h.command(1.0);
+    std::thread commandNetwork([&] { h.fake->commands.back()(CommandError{"Network error — try again"}); });
+    EXPECT_TRUE(
+        h.queue.runUntil([&] { return h.fake->all("ui error") == Lines{"ui error: Network error — try again"}; }));
     commandNetwork.join();
 }
 
 TEST(DictationControllerLifetime, NothingHappensOnceTheControllerIsGone) {
     ControllerHarness h;
-    h.settings.setCommandModeEnabled(true);
-    h.dictate(1.0); // dictation request pending
-    h.hotkey->cancel();
-    h.hotkey->toggle();
-    h.queue.advance(0.1);
-    h.hotkey->toggle(); // command recording in progress, max-duration timer armed
-    h.recordSeconds(0.5);
+    h.dictate(1.0);
+    h.answer(ProcessRateLimited{}); // the alert stays open
+    h.cancel();
+    h.holdStart();
+    h.record(1.0);
+    h.holdEnd();
+    h.holdEnd();      // the newest request is still pending
+    h.startCommand(); // a command recording in progress, its time limit armed
+    h.record(0.5);
 
     std::weak_ptr<DictationController> weak = h.controller;
     h.controller.reset();
     EXPECT_TRUE(weak.expired()) << "no callback may keep the controller alive";
+    h.take();
 
-    std::thread network([&] { h.refine->answerLast(refined("orphan")); });
+    std::thread network([&] { h.fake->dictations.back()(refined("orphan")); });
     network.join();
-    h.hotkey->toggle();
-    h.hotkey->cancel();
-    h.hotkey->holdStart();
-    h.hotkey->holdEnd();
-    h.capture->deliver(1600);
-    h.capture->reportStart(false);
+    h.fake->alertDismissals.back()();
+    h.toggle();
+    h.cancel();
+    h.holdStart();
+    h.holdEnd();
+    h.fake->deliver(1600);
+    h.fake->reportStart(false);
     h.center.post(notifications::startDictation);
     h.center.post(notifications::hotkeyChanged, HotkeyOption::fn);
-    auto soundsBefore = h.sounds->played.size();
     h.queue.advance(400);
-
-    EXPECT_TRUE(h.inserter->inserts.empty());
-    EXPECT_TRUE(h.commands->requests.empty());
-    EXPECT_TRUE(h.hotkey->options.empty());
-    EXPECT_EQ(h.sounds->played.size(), soundsBefore);
-    EXPECT_TRUE(h.logs->startingWith("⏱").empty());
-}
-
-TEST(DictationControllerLifetime, AlertDismissedAfterTheControllerIsGoneDoesNothing) {
-    ControllerHarness h;
-    h.dictate(1.0);
-    h.refine->answerLast(ProcessRateLimited{});
-    h.queue.runUntilIdle();
-    h.controller.reset();
-    auto hidesBefore = h.indicator->count("hide");
-    h.alerts->dismissLast();
-    EXPECT_EQ(h.state(), VokariState::processing);
-    EXPECT_EQ(h.indicator->count("hide"), hidesBefore);
+    EXPECT_EQ(h.take(), Lines{});
+    EXPECT_EQ(h.state(), VokariState::listening);
 }
 
 TEST(DictationControllerLifetime, AbsentCollaboratorsAreSkipped) {
     VirtualMainQueue queue;
     AppState appState;
     MemoryDefaultsStore defaults;
+    Settings(defaults).setCommandModeEnabled(true);
     NotificationCenter center;
-    auto refine = std::make_shared<FakeRefineService>(queue);
-    auto controller = DictationController::create({
-        .mainQueue = queue,
-        .appState = appState,
-        .settings = Settings(defaults),
-        .notificationCenter = center,
-        .refineService = refine,
-        .commandService = nullptr,
-        .commandRunner = nullptr,
-        .screenGrabber = nullptr,
-        .workspace = nullptr,
-        .soundPlayer = nullptr,
-        .alertPresenter = nullptr,
-        .transcriptSink = nullptr,
-    });
+    auto controller = DictationController::create({queue, appState, Settings(defaults), center,
+                                                   std::make_shared<fakes::FakeDesktop>(), nullptr, nullptr, nullptr,
+                                                   nullptr, nullptr, nullptr, nullptr});
     controller->setupAudio(nullptr);
     controller->setupDictation(nullptr, nullptr, nullptr);
-    Settings(defaults).setCommandModeEnabled(true);
-
     controller->toggleDictation();
-    EXPECT_EQ(appState.state.get(), VokariState::listening);
     controller->toggleDictation(); // double tap: command mode
     queue.advance(1.0);
-    controller->toggleDictation(); // no command client: treated as unconfigured
+    controller->toggleDictation(); // no command client: treated as an unconfigured backend
     EXPECT_EQ(appState.state.get(), VokariState::idle);
-
-    // Without capture nothing is recorded, so a dictation is too short; without a presenter an alert counts as
-    // dismissed at once.
     controller->toggleDictation();
     queue.advance(1.0);
-    controller->toggleDictation();
+    controller->toggleDictation(); // no capture, nothing recorded: too short
     EXPECT_EQ(appState.state.get(), VokariState::error);
     bool dismissed = false;
     controller->showAlert("Title", "Message", [&] { dismissed = true; });
-    EXPECT_TRUE(dismissed);
+    EXPECT_TRUE(dismissed) << "without a presenter an alert counts as dismissed at once";
     controller->shutdown();
 }
 
