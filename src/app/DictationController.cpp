@@ -270,7 +270,7 @@ void DictationController::cancelMaxDurationTimer() {
     }
 }
 
-void DictationController::stopDictation() {
+std::shared_ptr<DictationSession> DictationController::endRecording() {
     cancelMaxDurationTimer();
     auto session = sessionInProgress();
     if (audioCapture) {
@@ -278,6 +278,11 @@ void DictationController::stopDictation() {
     }
     appState.isDictating = false;
     setCurrentSession(nullptr);
+    return session;
+}
+
+void DictationController::stopDictation() {
+    auto session = endRecording();
 
     if (!session || !backendConfigured()) {
         appState.state = VokariState::idle;
@@ -315,13 +320,7 @@ void DictationController::rejectTooShort() {
 }
 
 void DictationController::stopCommandRecording() {
-    cancelMaxDurationTimer();
-    auto session = sessionInProgress();
-    if (audioCapture) {
-        audioCapture->stopCapture();
-    }
-    appState.isDictating = false;
-    setCurrentSession(nullptr);
+    auto session = endRecording();
     isCommandMode = false;
 
     if (!session || !backendConfigured() || !commandService) {

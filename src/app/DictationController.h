@@ -99,6 +99,8 @@ private:
     bool backendConfigured() const;
     void stopFromToggle();
     void cancelMaxDurationTimer();
+    // Stops the timer and capture and takes the recording in progress (absent when none).
+    std::shared_ptr<DictationSession> endRecording();
 
     void handleCaptureStarted(bool ok);
     void handleMaxDuration();
