@@ -1,7 +1,7 @@
 // Cost of the capture path for 48 kHz stereo input: the manager's tap with the libsoxr converter in process
 // (CPU per block, hence per second of audio, and the time from a complete block to onAudioBuffer), and a run
 // against a private PulseAudio server measuring the whole process's CPU while it captures in real time.
-#include "PulseTestServer.h"
+#include "TestPulseServer.h"
 #include "app/DebugLog.h"
 #include "audio/AudioCaptureManager.h"
 #include "core/EventLoopMainQueue.h"
@@ -162,12 +162,16 @@ BENCHMARK(BM_CapturePath_16kMonoPassthrough);
 // threads included), and how far each block's arrival lags the ideal 100 ms grid set by the first block.
 void BM_RealServerCapture_48kStereo(benchmark::State& state) {
     quietLogs();
-    vokari::testing::PulseTestServer server;
-    if (!server.start()) {
-        state.SkipWithError(("no PulseAudio: " + server.error()).c_str());
+    vokari::testing::TestPulseServer server{"load-module module-null-sink sink_name=spk\n"
+                                            "load-module module-null-sink sink_name=micsink rate=48000 channels=2\n"
+                                            "load-module module-remap-source source_name=vmic master=micsink.monitor\n"
+                                            "set-default-sink spk\nset-default-source vmic\n",
+                                            "vmic",
+                                            {"micsink.monitor"}};
+    if (auto error = server.start(); !error.empty()) {
+        state.SkipWithError(("no PulseAudio: " + error).c_str());
         return;
     }
-    ::setenv("PULSE_SERVER", server.serverAddress().c_str(), 1);
     for (auto _ : state) {
         EventLoopMainQueue queue;
         AppState appState;

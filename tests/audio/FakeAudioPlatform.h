@@ -5,6 +5,7 @@
 #include "audio/AudioCaptureManager.h"
 #include "core/MainQueue.h"
 
+#include <algorithm>
 #include <deque>
 #include <map>
 #include <memory>
@@ -97,8 +98,8 @@ public:
     std::function<void()> listener;
 };
 
-// Output frame i is input frame floor(i × ratio), channels averaged; emits nothing for the first `primeBlocks`
-// blocks, like a resampler filling its filter.
+// Emits in.frameLength / (rate / 16 kHz) frames of the first input sample, except nothing for the first
+// `primeBlocks` blocks, like a resampler filling its filter.
 class FakeSampleConverter : public SampleConverter {
 public:
     explicit FakeSampleConverter(int primeBlocks) : primeBlocks(primeBlocks) {}
@@ -106,17 +107,8 @@ public:
         if (primeBlocks-- > 0) {
             return 0u;
         }
-        const double ratio = in.format.sampleRate / 16000.0;
-        auto frames = static_cast<std::uint32_t>(in.frameLength / ratio);
-        frames = std::min(frames, capacity);
-        for (std::uint32_t i = 0; i < frames; ++i) {
-            auto src = static_cast<std::size_t>(i * ratio) * in.format.channelCount;
-            float sum = 0;
-            for (std::uint32_t c = 0; c < in.format.channelCount; ++c) {
-                sum += in.samples[src + c];
-            }
-            out[i] = sum / static_cast<float>(in.format.channelCount);
-        }
+        auto frames = std::min(static_cast<std::uint32_t>(in.frameLength * 16000.0 / in.format.sampleRate), capacity);
+        std::fill(out, out + frames, frames ? in.samples[0] : 0.0f);
         return frames;
     }
     int primeBlocks;

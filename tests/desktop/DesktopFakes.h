@@ -1,7 +1,7 @@
 #pragma once
 // Test doubles for the desktop interfaces: a scripted key source, and a pasteboard, key synthesiser, workspace
 // and trust check that write what happens, with the virtual time, into one shared timeline. Owned by the test.
-#include "app/DebugLog.h"
+#include "RecordingSink.h"
 #include "core/MainQueue.h"
 #include "desktop/AccessibilityTrust.h"
 #include "desktop/InputSynthesizer.h"
@@ -9,29 +9,13 @@
 #include "desktop/Pasteboard.h"
 #include "desktop/Workspace.h"
 
-#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
 
 namespace vokari::testing {
 
-class LogCapture : public LogSink {
-public:
-    LogCapture() = default;
-    void log(const std::string& message, const std::string&, const std::string&) override {
-        std::lock_guard lock(mutex);
-        lines.push_back(message);
-    }
-    std::vector<std::string> messages() {
-        std::lock_guard lock(mutex);
-        return lines;
-    }
-
-private:
-    std::mutex mutex;
-    std::vector<std::string> lines;
-};
+using LogCapture = vokari::test::RecordingSink;
 
 class FakeKeySource : public KeyEventSource {
 public:
