@@ -1,0 +1,103 @@
+#!/usr/bin/env bash
+# End-to-end figures of the running app on the e2e desktop stack (Xvfb, openbox, PulseAudio virtual microphone,
+# reference server, target text window): for a ~5 s utterance, hotkey release → text in the target window, split
+# into stop → request received by the server, server time, and answer → paste (which includes the fixed 0.15 s
+# paste step); then the app's idle CPU over a quiet minute and its resident memory.
+# Usage: bench/e2e/run-e2e-bench.sh <build-dir> [runs=5] [idle-seconds=60]
+set -uo pipefail
+build="$(cd "${1:?build directory}" && pwd)"
+runs="${2:-5}"
+idle="${3:-60}"
+root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
+export VOKARI_APP="$build/src/app/qt/vokari" VOKARI_SERVER="$build/server/vokari-server"
+export VOKARI_E2E_TARGET="$build/tests/e2e/vokari_e2e_target"
+source "$root/tests/e2e/e2e_lib.sh"
+
+UTTERANCE="please schedule a meeting with the marketing team for next tuesday afternoon and send everyone the notes"
+
+now_ms() { date +%s%3N; }
+
+e2e_setup '{"hotkeyOption":"rightControl"}'
+flite -voice slt -t "$UTTERANCE" -o "$STACK_DIR/utterance.wav" || e2e_fail "flite failed"
+speech_s=$(python3 -c 'import sys, wave; w = wave.open(sys.argv[1]); print("%.2f" % (w.getnframes() / w.getframerate()))' \
+    "$STACK_DIR/utterance.wav")
+
+: >"$STACK_DIR/marks"
+for ((i = 1; i <= runs; i++)); do
+    e2e_mark_recording
+    inserted=$(($(e2e_log_count "📋 Inserting") + 1))
+    texts=$(e2e_target_events '^[0-9]* text ')
+    e2e_hotkey
+    e2e_wait_recording
+    paplay -d micsink "$STACK_DIR/utterance.wav"
+    sleep 0.3
+    # The release goes out while xte runs: take the middle of the calls around it (±3 ms on this machine).
+    before=$(now_ms)
+    xte 'key Control_R'
+    release=$(((before + $(now_ms)) / 2))
+    e2e_wait_log "📋 Inserting" "$inserted" 30
+    deadline=$((SECONDS + 10))
+    until [ "$(e2e_target_events '^[0-9]* text ')" -gt "$texts" ]; do
+        ((SECONDS < deadline)) || e2e_fail "no text arrived in run $i"
+        sleep 0.02
+    done
+    echo "$i $release $texts" >>"$STACK_DIR/marks"
+    sleep 3 # let the inserter finish and the state settle before the next press
+done
+
+# A quiet minute: no dictation, no input. CPU ticks of every thread, and how often threads woke up.
+sleep 5
+pid="$E2E_APP_PID"
+read_cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
+read_switches() { cat /proc/"$pid"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print s}'; }
+per_thread() { for t in /proc/"$pid"/task/*; do echo "${t##*/} $(cat "$t/comm") $(awk '/ctxt_switches/ {s += $2} END {print s}' "$t/status")"; done | sort -n; }
+cpu0=$(read_cpu)
+sw0=$(read_switches)
+per_thread >"$STACK_DIR/threads0"
+sleep "$idle"
+cpu1=$(read_cpu)
+sw1=$(read_switches)
+per_thread >"$STACK_DIR/threads1"
+echo "context switches per thread over the quiet period (thread id, name, before -> after):"
+join "$STACK_DIR/threads0" "$STACK_DIR/threads1" | awk '{print "  " $1 " " $2 ": " $3 " -> " $5}'
+rss_kb=$(awk '/^VmRSS/ {print $2}' "/proc/$pid/status")
+hwm_kb=$(awk '/^VmHWM/ {print $2}' "/proc/$pid/status")
+threads=$(ls "/proc/$pid/task" | wc -l)
+
+python3 - "$STACK_DIR" "$HOME/.vokari.log" "$speech_s" "$cpu0" "$cpu1" "$idle" "$(getconf CLK_TCK)" \
+    "$sw0" "$sw1" "$rss_kb" "$hwm_kb" "$threads" <<'PY'
+import datetime, re, statistics, sys
+stack, applog, speech = sys.argv[1], sys.argv[2], float(sys.argv[3])
+cpu0, cpu1, idle, hz = int(sys.argv[4]), int(sys.argv[5]), float(sys.argv[6]), int(sys.argv[7])
+sw0, sw1, rss, hwm, threads = int(sys.argv[8]), int(sys.argv[9]), int(sys.argv[10]), int(sys.argv[11]), int(sys.argv[12])
+
+# Server access lines: "<iso time at the end> <remote> POST /process <status> <dur>ms ..."
+served = []
+for line in open(f"{stack}/server.log", encoding="utf-8"):
+    m = re.match(r"(\S+Z) \S+ POST /process (\d+) ([\d.]+)ms", line)
+    if m:
+        end = datetime.datetime.strptime(m.group(1), "%Y-%m-%dT%H:%M:%S.%fZ").replace(tzinfo=datetime.timezone.utc)
+        end_ms = end.timestamp() * 1000
+        served.append((end_ms - float(m.group(3)), end_ms, float(m.group(3))))
+
+texts = [int(l.split()[0]) for l in open(f"{stack}/target-events.log") if " text " in l]
+rows = []
+for n, line in enumerate(open(f"{stack}/marks")):
+    run, release, before = (int(x) for x in line.split())
+    start, end, server_ms = served[n]
+    pasted = texts[before]
+    rows.append((start - release, server_ms, pasted - end, pasted - release))
+
+def fmt(values):
+    return f"median {statistics.median(values):7.0f} ms  (min {min(values):.0f}, max {max(values):.0f})"
+
+print(f"\nutterance: {speech:.2f} s of flite speech, {len(rows)} runs")
+print(f"release -> text in window   {fmt([r[3] for r in rows])}")
+print(f"  stop -> request received  {fmt([r[0] for r in rows])}")
+print(f"  server time               {fmt([r[1] for r in rows])}")
+print(f"  answer -> paste           {fmt([r[2] for r in rows])}   (includes the 0.15 s paste step)")
+cpu_s = (cpu1 - cpu0) / hz
+print(f"idle CPU over {idle:.0f} s: {100 * cpu_s / idle:.3f} %  ({cpu1 - cpu0} ticks; {sw1 - sw0} context switches "
+      f"in {threads} threads)")
+print(f"resident memory: {rss / 1024:.1f} MB (peak {hwm / 1024:.1f} MB)")
+PY

@@ -1,0 +1,75 @@
+// The process entry: display and single-instance checks, log start-up, the Qt application with the main queue on
+// its event loop, the application delegate, and termination on quit, SIGINT, SIGTERM and SIGHUP.
+#include "app/DebugLog.h"
+#include "app/qt/AppDelegate.h"
+#include "app/qt/DeferredLogSink.h"
+#include "app/qt/DisplayProbe.h"
+#include "app/qt/QtMainQueue.h"
+#include "app/qt/SingleInstance.h"
+#include "app/qt/UnixSignalWatcher.h"
+
+#include <QApplication>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+
+int main(int argc, char** argv) {
+    using namespace vokari;
+    // A closed terminal or log pipe must not end the app in the middle of a paste.
+    std::signal(SIGPIPE, SIG_IGN);
+    // Quit, SIGINT, SIGTERM and SIGHUP all end the event loop, so every way out runs the same clean-up.
+    UnixSignalWatcher signalWatcher([](int) { QCoreApplication::quit(); });
+    signalWatcher.install({SIGINT, SIGTERM, SIGHUP});
+
+    if (auto problem = DisplayProbe::problem()) {
+        std::fprintf(stderr, "vokari: %s\n", problem->c_str());
+        return 1;
+    }
+    // Checked before the log starts: starting it empties the debug file the running instance writes to.
+    SingleInstance instance(SingleInstance::defaultLockPath());
+    auto claim = instance.acquire();
+    if (claim.outcome == SingleInstance::Outcome::alreadyRunning) {
+        std::fprintf(stderr, "vokari: %s\n", claim.message.c_str());
+        return 0;
+    }
+    if (claim.outcome == SingleInstance::Outcome::failed) {
+        std::fprintf(stderr, "vokari: %s\n", claim.message.c_str());
+        return 1;
+    }
+
+    auto logSink = std::make_shared<DeferredLogSink>();
+    debuglog::setSink(logSink);
+    startDebugLog();
+
+    // The hotkey, the clipboard and the paste chord are X11's, so the toolkit must talk X11 as well.
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM")) {
+        qputenv("QT_QPA_PLATFORM", "xcb");
+    }
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("Vokari"));
+    QApplication::setApplicationVersion(QStringLiteral(VOKARI_VERSION));
+    QApplication::setDesktopFileName(QStringLiteral("vokari"));
+    // Vokari lives in the background; closing its last alert must not end it.
+    QApplication::setQuitOnLastWindowClosed(false);
+
+    // Network completions hold the queue by address and may arrive until the very end of the process, so the
+    // queue is never destroyed; it is closed before the application object goes.
+    auto* queue = new std::shared_ptr<QtMainQueue>(std::make_shared<QtMainQueue>(&app));
+
+    signalWatcher.connectToEventLoop();
+
+    auto delegate = std::make_unique<AppDelegate>(*queue, logSink);
+    QTimer::singleShot(0, &app, [d = delegate.get()] { d->applicationDidFinishLaunching(); });
+    int code = app.exec();
+
+    delegate->applicationWillTerminate();
+    (*queue)->close();
+    delegate.reset();
+    std::fflush(nullptr);
+    // The backend client and the log shipper are process-wide and keep network worker threads; nothing of theirs
+    // is saved at exit, so the process ends here instead of racing their static destructors.
+    std::_Exit(code);
+}

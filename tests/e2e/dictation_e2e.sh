@@ -1,0 +1,186 @@
+#!/usr/bin/env bash
+# End-to-end dictation through the running app on a private desktop: hotkey by XTest, speech into the virtual
+# microphone, the reference server, text pasted into a real window. Usage: dictation_e2e.sh <case>.
+set -uo pipefail
+source "$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)/e2e_lib.sh"
+
+SENTENCE="the quick brown fox jumps over the lazy dog"
+SECOND="remember to buy milk eggs and bread on the way home"
+HOTKEY='"hotkeyOption":"rightControl"'
+
+# Toggle mode: press, speak, press; the text is pasted with Control+V and nothing else follows it.
+case_toggle() {
+    e2e_setup "{$HOTKEY}"
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+    sleep 0.5
+    [ "$(e2e_target_events 'key Ctrl+V$')" -eq 1 ] || e2e_fail "expected one Control+V"
+    [ "$(e2e_target_events 'key Return$')" -eq 0 ] || e2e_fail "Return arrived without auto-enter"
+    [ "$(e2e_server_requests /process)" -eq 1 ] || e2e_fail "expected exactly one /process request"
+    e2e_stop_app TERM
+}
+
+# Hold mode: the recording lasts while the key is held; SIGINT ends the app cleanly.
+case_hold() {
+    e2e_setup "{$HOTKEY,\"hotkeyHoldMode\":true}"
+    e2e_mark_recording
+    e2e_hotkey_down
+    e2e_wait_recording
+    e2e_speak "$SENTENCE"
+    sleep 0.3
+    e2e_hotkey_up
+    e2e_wait_text "$SENTENCE" 20
+    e2e_stop_app INT
+}
+
+# Escape while recording discards the recording: nothing is sent or pasted, and the app is idle again.
+case_escape() {
+    e2e_setup "{$HOTKEY}"
+    e2e_record "$SENTENCE"
+    xte 'key Escape'
+    e2e_wait_log "🎙 Dictation cancelled" 1 5
+    sleep 2
+    [ -z "$(e2e_target_text)" ] || e2e_fail "text was pasted after Escape: $(e2e_target_text)"
+    [ "$(e2e_server_requests /process)" -eq 0 ] || e2e_fail "a cancelled recording was sent"
+    e2e_record "$SECOND"
+    e2e_hotkey
+    e2e_wait_text "$SECOND" 20
+}
+
+# Auto-enter: Return follows the paste.
+case_autoenter() {
+    e2e_setup "{$HOTKEY,\"autoEnterAfterPaste\":true}"
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+    stack_wait_for 5 grep -q 'key Return$' "$STACK_DIR/target-events.log" || e2e_fail "no Return after the paste"
+    local paste ret
+    paste=$(grep -n 'key Ctrl+V$' "$STACK_DIR/target-events.log" | head -n1 | cut -d: -f1)
+    ret=$(grep -n 'key Return$' "$STACK_DIR/target-events.log" | head -n1 | cut -d: -f1)
+    [ -n "$paste" ] && [ "$ret" -gt "$paste" ] || e2e_fail "Return did not come after Control+V"
+    sleep 0.3
+    [ "$(e2e_target_text | tail -c 1 | od -An -c | tr -d ' ')" = '\n' ] || e2e_fail "the text does not end in a newline"
+}
+
+# A terminal-class window gets Control+Shift+V (a plain Control+V would show up as "^V").
+case_terminal() {
+    e2e_setup "{$HOTKEY}" --terminal --class XTerm
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+    sleep 0.5
+    [ "$(e2e_target_events 'key Ctrl+Shift+V$')" -eq 1 ] || e2e_fail "expected one Control+Shift+V"
+    case "$(e2e_target_text)" in *'^V'*) e2e_fail "a plain Control+V reached the terminal" ;; esac
+}
+
+# Two presses 0.1 s apart: too short, nothing is sent; after the reset a real dictation works.
+case_short() {
+    e2e_setup "{$HOTKEY}"
+    e2e_hotkey
+    sleep 0.1
+    e2e_hotkey
+    sleep 3
+    [ "$(e2e_log_count "🎙 Sending")" -eq 0 ] || e2e_fail "a too-short recording was sent"
+    [ "$(e2e_server_requests /process)" -eq 0 ] || e2e_fail "the server got a too-short recording"
+    [ -z "$(e2e_target_text)" ] || e2e_fail "text was pasted after a too-short recording"
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+}
+
+# The backend is down: nothing is pasted and the app keeps running; once the server is back the next
+# dictation works.
+case_backenddown() {
+    e2e_setup "{$HOTKEY}"
+    e2e_stop_server
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_log "🎙 Sending" 1 10
+    sleep 3
+    e2e_app_alive || e2e_fail "the app died with the backend down"
+    [ -z "$(e2e_target_text)" ] || e2e_fail "text was pasted with the backend down"
+    e2e_start_server "$E2E_PORT"
+    e2e_record "$SECOND"
+    e2e_hotkey
+    e2e_wait_text "$SECOND" 20
+}
+
+# The daily limit: an alert with one "OK" button, nothing pasted; the app is busy until the alert is dismissed
+# and ready for the next recording afterwards.
+case_dailylimit() {
+    E2E_SERVER_ARGS="--daily-limit 1" e2e_setup "{$HOTKEY}"
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+    local pasted
+    pasted="$(e2e_target_text)"
+    e2e_record "$SECOND"
+    e2e_hotkey
+    stack_wait_for 20 xdotool search --onlyvisible --name '^Vokari$' || e2e_fail "no alert window"
+    local starts
+    starts=$(e2e_log_count "🎙 Dictation started")
+    e2e_hotkey
+    sleep 1
+    [ "$(e2e_log_count "🎙 Dictation started")" -eq "$starts" ] || e2e_fail "a recording started under the alert"
+    [ "$(e2e_target_text)" = "$pasted" ] || e2e_fail "text was pasted past the daily limit"
+    # Openbox keeps the focus where the user was typing; bring the alert forward the way a click would.
+    xdotool search --onlyvisible --name '^Vokari$' windowactivate --sync >/dev/null 2>&1 ||
+        e2e_fail "cannot activate the alert"
+    xte 'key Return'
+    stack_wait_for 5 sh -c "! xdotool search --onlyvisible --name '^Vokari\$'" || e2e_fail "the alert did not close"
+    e2e_mark_recording
+    e2e_hotkey
+    e2e_wait_recording
+    xte 'key Escape'
+    e2e_wait_log "🎙 Dictation cancelled" 1 5
+}
+
+# One instance per session; no display means a one-line error and status 1.
+case_instance() {
+    e2e_setup "{$HOTKEY}"
+    local out status=0
+    out=$(timeout 10 "$VOKARI_APP" 2>&1) || status=$?
+    [ "$status" -eq 0 ] || e2e_fail "a second launch exited with $status"
+    case "$out" in *"already running"*) ;; *) e2e_fail "no clear message from a second launch: $out" ;; esac
+    [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] || e2e_fail "the second launch said more than one line: $out"
+    [ "$(e2e_log_count "STARTED — Vokari launching...")" -eq 1 ] || e2e_fail "the second launch started logging"
+    [ "$(e2e_log_count "⌨️ Global hotkey active")" -eq 1 ] || e2e_fail "a second hotkey listener started"
+    e2e_app_alive || e2e_fail "the first instance died"
+    status=0
+    out=$(env -u DISPLAY -u WAYLAND_DISPLAY timeout 10 "$VOKARI_APP" 2>&1) || status=$?
+    [ "$status" -eq 1 ] || e2e_fail "no display: exit status $status, expected 1"
+    [ "$(printf '%s\n' "$out" | wc -l)" -eq 1 ] || e2e_fail "no display: expected one line, got: $out"
+    e2e_stop_app TERM
+    # The lock goes with the process: a new launch after the first has ended starts normally.
+    e2e_start_app
+    e2e_stop_app TERM
+}
+
+# The launcher behind the README's run command: with nothing answering at the origin it starts the reference
+# server, runs the app, and on SIGTERM ends both.
+case_launcher() {
+    [ -d "${VOKARI_BUILD_ROOT:-}" ] || e2e_fail "VOKARI_BUILD_ROOT does not name the build directory"
+    stack_start || e2e_fail "the desktop stack did not start"
+    E2E_PORT=$(e2e_free_port)
+    VOKARI_BACKEND_URL="http://127.0.0.1:$E2E_PORT" VOKARI_SECRET_STORE=file \
+        bash "$e2e_here/../../scripts/launch.sh" "$VOKARI_BUILD_ROOT" >"$STACK_DIR/app.out" 2>&1 &
+    E2E_APP_PID=$!
+    stack_pids+=("$E2E_APP_PID")
+    e2e_wait_log "🟢 Vokari running" 1 30
+    curl -sf "http://127.0.0.1:$E2E_PORT/health" >/dev/null || e2e_fail "the launcher started no server"
+    e2e_stop_app TERM
+    if curl -s -o /dev/null --max-time 2 "http://127.0.0.1:$E2E_PORT/health"; then
+        e2e_fail "the server still answers after the app ended"
+    fi
+}
+
+e2e_watchdog 120
+case "${1:-}" in
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher) "case_$1" ;;
+*)
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher" >&2
+    exit 2
+    ;;
+esac
+e2e_pass "$1"

@@ -1,0 +1,216 @@
+#!/usr/bin/env bash
+# Helpers for the end-to-end tests and the end-to-end benchmark: the reference server, the target text window,
+# the app itself, speech into the virtual microphone, hotkey presses through XTest, and loose text checks.
+# Source after stack.sh; every process started here is tracked in stack_pids and stopped by its pid on EXIT.
+# Needs VOKARI_APP, VOKARI_SERVER and VOKARI_E2E_TARGET (paths of the three executables).
+
+e2e_here="$(cd "$(dirname "${BASH_SOURCE[0]}")" && pwd)"
+# shellcheck source=stack.sh
+source "$e2e_here/stack.sh"
+
+E2E_SERVER_PID=""
+E2E_APP_PID=""
+E2E_TARGET_PID=""
+E2E_PORT=""
+E2E_SPEECH_COUNT=0
+
+e2e_dump() {
+    local f
+    # Before the stack is up HOME is still the real one: nothing of ours to show.
+    [ "$HOME" = "$STACK_DIR/home" ] || return 0
+    for f in "$HOME/.vokari.log" "$STACK_DIR/server.log" "$STACK_DIR/app.out" "$STACK_DIR/target-events.log" \
+        "$STACK_DIR/target.txt"; do
+        [ -f "$f" ] || continue
+        echo "----- $f (last 40 lines)" >&2
+        tail -n 40 "$f" >&2
+    done
+}
+
+e2e_fail() {
+    echo "FAIL: $*" >&2
+    e2e_dump
+    exit 1
+}
+
+# E2E_VERBOSE=1 shows the logs of a passing run too.
+e2e_pass() {
+    [ "${E2E_VERBOSE:-0}" = 1 ] && e2e_dump
+    echo "PASS: $*"
+}
+
+# CTest ends an overdue case with SIGKILL, which would leave its desktop running: give up first, through the
+# normal exit path that stops every process.
+e2e_watchdog() { # seconds
+    local main=$$
+    (
+        trap 'kill "$sleeper" 2>/dev/null; exit 0' TERM
+        sleep "$1" &
+        sleeper=$!
+        wait "$sleeper" && kill -TERM "$main"
+    ) &
+    stack_pids+=("$!")
+    trap "e2e_fail 'gave up after $1 s'" TERM
+}
+
+e2e_free_port() {
+    python3 -c 'import socket; s = socket.socket(); s.bind(("127.0.0.1", 0)); print(s.getsockname()[1]); s.close()'
+}
+
+e2e_start_server() { # [port]
+    E2E_PORT="${1:-${E2E_PORT:-$(e2e_free_port)}}"
+    # shellcheck disable=SC2086 # E2E_SERVER_ARGS holds extra options, split on purpose
+    "$VOKARI_SERVER" --listen "127.0.0.1:$E2E_PORT" --data "$STACK_DIR/server-data" ${E2E_SERVER_ARGS:-} \
+        >>"$STACK_DIR/server.log" 2>&1 &
+    E2E_SERVER_PID=$!
+    stack_pids+=("$E2E_SERVER_PID")
+    stack_wait_for 20 curl -sf "http://127.0.0.1:$E2E_PORT/health" || e2e_fail "the reference server did not start"
+}
+
+e2e_stop_server() {
+    [ -n "$E2E_SERVER_PID" ] || return 0
+    kill "$E2E_SERVER_PID" 2>/dev/null || true
+    wait "$E2E_SERVER_PID" 2>/dev/null || true
+    E2E_SERVER_PID=""
+}
+
+e2e_start_target() { # [--terminal] [--class NAME]
+    rm -f "$STACK_DIR/target.ready" "$STACK_DIR/target.txt"
+    : >"$STACK_DIR/target-events.log"
+    "$VOKARI_E2E_TARGET" --out "$STACK_DIR/target.txt" --events "$STACK_DIR/target-events.log" \
+        --ready "$STACK_DIR/target.ready" "$@" >"$STACK_DIR/target.out" 2>&1 &
+    E2E_TARGET_PID=$!
+    stack_pids+=("$E2E_TARGET_PID")
+    stack_wait_for 20 test -s "$STACK_DIR/target.ready" || e2e_fail "the target window never became active"
+}
+
+e2e_settings() { # JSON object
+    mkdir -p "$XDG_CONFIG_HOME/vokari"
+    printf '%s\n' "$1" >"$XDG_CONFIG_HOME/vokari/settings.json.tmp"
+    mv "$XDG_CONFIG_HOME/vokari/settings.json.tmp" "$XDG_CONFIG_HOME/vokari/settings.json"
+}
+
+# Lines of the app's permanent log that contain the text.
+e2e_log_count() {
+    local n
+    n=$(grep -cF -- "$1" "$HOME/.vokari.log" 2>/dev/null)
+    echo "${n:-0}"
+}
+
+e2e_wait_log() { # text count seconds
+    local text="$1" want="$2" secs="$3"
+    local deadline=$((SECONDS + secs))
+    until [ "$(e2e_log_count "$text")" -ge "$want" ]; do
+        ((SECONDS < deadline)) || e2e_fail "timed out waiting for log line #$want: $text"
+        e2e_app_alive || e2e_fail "the app exited while waiting for: $text"
+        sleep 0.05
+    done
+}
+
+# The app reaches the test's server; its device identifier goes to the private-file store, as the test session
+# runs no keyring daemon.
+e2e_start_app() {
+    local running
+    running=$(($(e2e_log_count "🟢 Vokari running") + 1))
+    VOKARI_BACKEND_URL="http://127.0.0.1:$E2E_PORT" VOKARI_SECRET_STORE=file \
+        "$VOKARI_APP" >"$STACK_DIR/app.out" 2>&1 &
+    E2E_APP_PID=$!
+    stack_pids+=("$E2E_APP_PID")
+    e2e_wait_log "🟢 Vokari running" "$running" 20
+}
+
+e2e_app_alive() {
+    [ -n "$E2E_APP_PID" ] && kill -0 "$E2E_APP_PID" 2>/dev/null
+}
+
+# Stops the app with a signal and checks that it cleaned up and exited with status 0.
+e2e_stop_app() { # [signal]
+    local sig="${1:-TERM}" status=0
+    kill "-$sig" "$E2E_APP_PID"
+    wait "$E2E_APP_PID" || status=$?
+    E2E_APP_PID=""
+    [ "$status" -eq 0 ] || e2e_fail "the app exited with status $status after SIG$sig"
+    [ "$(e2e_log_count "🧹 Cleanup complete")" -ge 1 ] || e2e_fail "no clean-up line after SIG$sig"
+}
+
+e2e_hotkey() { xte 'key Control_R'; }
+e2e_hotkey_down() { xte 'keydown Control_R'; }
+e2e_hotkey_up() { xte 'keyup Control_R'; }
+
+# Synthesises the sentence with flite and plays it into the virtual microphone; returns when it has played.
+e2e_speak() { # sentence
+    E2E_SPEECH_COUNT=$((E2E_SPEECH_COUNT + 1))
+    local wav="$STACK_DIR/speech-$E2E_SPEECH_COUNT.wav"
+    flite -voice slt -t "$1" -o "$wav" || e2e_fail "flite failed"
+    paplay -d micsink "$wav" || e2e_fail "paplay failed"
+}
+
+# Call before the press that starts a recording; e2e_wait_recording then waits until that recording runs and its
+# first audio block has arrived, so no word is spoken too early.
+e2e_mark_recording() {
+    E2E_STARTED_BEFORE=$(e2e_log_count "🎙 Dictation started")
+    E2E_FIRST_BEFORE=$(e2e_log_count "🎙 First buffer")
+}
+e2e_wait_recording() {
+    e2e_wait_log "🎙 Dictation started" "$((E2E_STARTED_BEFORE + 1))" 10
+    e2e_wait_log "🎙 First buffer" "$((E2E_FIRST_BEFORE + 1))" 10
+}
+
+# Press, wait until recording, speak (the caller stops the recording).
+e2e_record() { # sentence
+    e2e_mark_recording
+    e2e_hotkey
+    e2e_wait_recording
+    e2e_speak "$1"
+    sleep 0.3
+}
+
+e2e_target_text() { cat "$STACK_DIR/target.txt" 2>/dev/null || true; }
+
+# Percentage of the sentence's words found in the text (case and punctuation ignored).
+e2e_word_score() { # expected text
+    python3 - "$1" "$2" <<'PY'
+import re, sys
+norm = lambda s: re.findall(r"[a-z0-9']+", s.lower())
+want, got = norm(sys.argv[1]), set(norm(sys.argv[2]))
+print(int(100 * sum(w in got for w in want) / max(1, len(want))))
+PY
+}
+
+# Waits until the target window holds most of the sentence's words.
+e2e_wait_text() { # sentence seconds [min-percent]
+    local sentence="$1" secs="$2" min="${3:-60}" score=0
+    local deadline=$((SECONDS + secs))
+    while ((SECONDS < deadline)); do
+        score=$(e2e_word_score "$sentence" "$(e2e_target_text)")
+        ((score >= min)) && return 0
+        sleep 0.1
+    done
+    e2e_fail "target text scored $score% (< $min%) for \"$sentence\": \"$(e2e_target_text)\""
+}
+
+# Requests to a path in the server's access log.
+e2e_server_requests() { # path
+    local n
+    n=$(grep -c " POST $1 " "$STACK_DIR/server.log" 2>/dev/null)
+    echo "${n:-0}"
+}
+
+e2e_target_events() { # pattern
+    local n
+    n=$(grep -c -- "$1" "$STACK_DIR/target-events.log" 2>/dev/null)
+    echo "${n:-0}"
+}
+
+# The usual set-up: desktop, server, target window, settings, app.
+e2e_setup() { # settings-json [target arguments...]
+    local settings="$1"
+    shift
+    for v in VOKARI_APP VOKARI_SERVER VOKARI_E2E_TARGET; do
+        [ -x "${!v:-}" ] || e2e_fail "$v does not name an executable"
+    done
+    stack_start || e2e_fail "the desktop stack did not start"
+    e2e_start_server
+    e2e_start_target "$@"
+    e2e_settings "$settings"
+    e2e_start_app
+}
