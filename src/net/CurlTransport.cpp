@@ -313,7 +313,8 @@ void CurlTransport::Impl::loop() {
                 finish(std::move(t), std::move(error));
             }
         }
-        curl_multi_poll(multi, nullptr, 0, 1000, nullptr);
+        // Idle, the worker sleeps until send() or shutdown wakes it: an idle app must not tick every second.
+        curl_multi_poll(multi, nullptr, 0, running.empty() ? 3'600'000 : 1000, nullptr);
     }
 }
 
