@@ -43,8 +43,7 @@ TEST_F(CommandClientHttpTest, UploadsAudioAndScreenshotInTheSharedLayout) {
     send(client, audio, "");
     auto request = server.waitFor("/command");
     ASSERT_TRUE(request);
-    EXPECT_EQ(request->method, "POST");
-    EXPECT_EQ(request->header("x-device-id"), "DEV-9");
+    EXPECT_EQ(request->method + " " + request->header("x-device-id"), "POST DEV-9");
     std::smatch m;
     std::string contentType = request->header("content-type");
     ASSERT_TRUE(std::regex_match(contentType, m, std::regex("multipart/form-data; boundary=([0-9A-F-]{36})")));
@@ -65,14 +64,11 @@ TEST_F(CommandClientHttpTest, PlanAnswers) {
     ASSERT_TRUE(std::holds_alternative<CommandSuccess>(r));
     const auto& plan = std::get<CommandSuccess>(r).response;
     EXPECT_EQ(plan.transcript, transcript);
-    EXPECT_EQ(plan.whisperMs, 0);
-    EXPECT_EQ(plan.planMs, 30);
-    EXPECT_EQ(plan.totalMs, 45);
-    CommandAction activate;
+    EXPECT_EQ(std::vector<std::int64_t>({plan.whisperMs, plan.planMs, plan.totalMs}),
+              std::vector<std::int64_t>({0, 30, 45}));
+    CommandAction activate, wait; // type delay by default
     activate.type = ActionType::activate_app;
     activate.app = "Mail";
-    CommandAction wait;
-    wait.type = ActionType::delay;
     EXPECT_EQ(plan.actions, (std::vector<CommandAction>{activate, wait}));
     EXPECT_EQ(sink->messages(),
               std::vector<std::string>{"🎯 Command response: \"" + std::string(60, 't') + "\" → 2 actions in 45ms"});
@@ -118,7 +114,7 @@ TEST_F(CommandClientHttpTest, TransportFailuresAndUnformableOrigins) {
     EXPECT_TRUE(sink->messages()[0].starts_with("⚠️ Command request failed: "));
 
     test::ClosedPort closedPort;
-    CommandClient offline{transport, "http://127.0.0.1:" + std::to_string(closedPort.port()), "D"};
+    CommandClient offline{transport, closedPort.origin(), "D"};
     EXPECT_EQ(errorOf(send(offline)), "Network error — try again");
 
     CommandClient bad{transport, "127.0.0.1:8790", "D"};

@@ -34,16 +34,4 @@ private:
     std::thread::id thread;
 };
 
-// Polls `pred` until it holds or `timeout` passes.
-template <typename Pred> bool eventually(Pred pred, std::chrono::milliseconds timeout = std::chrono::seconds(10)) {
-    auto deadline = std::chrono::steady_clock::now() + timeout;
-    while (!pred()) {
-        if (std::chrono::steady_clock::now() > deadline) {
-            return false;
-        }
-        std::this_thread::sleep_for(std::chrono::milliseconds(2));
-    }
-    return true;
-}
-
 } // namespace vokari::test

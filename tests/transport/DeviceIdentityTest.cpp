@@ -41,36 +41,36 @@ TEST_F(DeviceIdentityTest, FirstLaunchGeneratesAndStoresAnUpperCaseUuid) {
     EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Device ID from keychain: " + id.substr(0, 8) + "..."});
 }
 
-TEST_F(DeviceIdentityTest, PlainItemWinsAndLeavesTheLegacyItemAlone) {
-    store.items[kPlain] = "plain-id-value";
-    store.items[kLegacy] = "legacy-id-value";
-    defaults.setString("deviceId", "defaults-id");
-    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "plain-id-value");
-    EXPECT_EQ(store.items[kLegacy], "legacy-id-value");
-    EXPECT_EQ(defaults.stringValue("deviceId"), "defaults-id");
-    // Identifiers are used as found, whatever their form (here shorter than 8 characters).
-    store.items[kPlain] = "abc";
-    sink->clear();
-    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "abc");
-    EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Device ID from keychain: abc..."});
-}
-
-TEST_F(DeviceIdentityTest, MigratesTheLegacySynchronizableItem) {
-    store.items[kLegacy] = "11111111-2222-3333-4444-555555555555";
-    defaults.setString("deviceId", "defaults-id");
-    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "11111111-2222-3333-4444-555555555555");
-    EXPECT_EQ(store.items[kPlain], "11111111-2222-3333-4444-555555555555");
-    EXPECT_FALSE(store.items.contains(kLegacy));
-    EXPECT_EQ(defaults.stringValue("deviceId"), "defaults-id") << "the later source is not consulted";
-    EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Migrated device ID from sync keychain: 11111111..."});
-}
-
-TEST_F(DeviceIdentityTest, MigratesTheSettingsValueAndRemovesTheKey) {
-    defaults.setString("deviceId", "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
-    EXPECT_EQ(DeviceIdentity::settle(store, defaults), "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
-    EXPECT_EQ(store.items[kPlain], "AAAAAAAA-BBBB-CCCC-DDDD-EEEEEEEEEEEE");
-    EXPECT_FALSE(defaults.object("deviceId"));
-    EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 Migrated device ID from UserDefaults: AAAAAAAA..."});
+TEST_F(DeviceIdentityTest, LookupOrderAndMigrations) {
+    using Opt = std::optional<std::string>;
+    struct Row {
+        std::map<test::FakeSecretStore::Key, std::string> items; // before
+        Opt settings;
+        std::string id;                 // settled, and stored as the plain item
+        Opt legacyAfter, settingsAfter; // after
+        std::string log;
+    };
+    // The plain item wins, used as found whatever its form (here shorter than 8 characters); the legacy item is moved
+    // over; the settings key is moved and removed; a later source is never consulted.
+    const std::vector<Row> rows = {
+        {{{kPlain, "abc"}, {kLegacy, "L-ID"}}, "S", "abc", "L-ID", "S", "Device ID from keychain: abc..."},
+        {{{kLegacy, "1111111122"}}, "S", "1111111122", {}, "S", "Migrated device ID from sync keychain: 11111111..."},
+        {{}, "AAAAAAAA-BB", "AAAAAAAA-BB", {}, {}, "Migrated device ID from UserDefaults: AAAAAAAA..."}};
+    for (const auto& r : rows) {
+        SCOPED_TRACE(r.id);
+        test::FakeSecretStore s;
+        MemoryDefaultsStore d;
+        s.items = r.items;
+        if (r.settings) {
+            d.setString("deviceId", *r.settings);
+        }
+        sink->clear();
+        EXPECT_EQ(DeviceIdentity::settle(s, d), r.id);
+        EXPECT_EQ(s.items[kPlain], r.id);
+        EXPECT_EQ(s.items.contains(kLegacy) ? Opt(s.items[kLegacy]) : Opt(), r.legacyAfter);
+        EXPECT_EQ(d.object("deviceId") ? Opt(d.stringValue("deviceId")) : Opt(), r.settingsAfter);
+        EXPECT_EQ(sink->messages(), std::vector<std::string>{"🔑 " + r.log});
+    }
 }
 
 TEST_F(DeviceIdentityTest, AFailingStoreNeverLosesTheOldCopyOrStopsStartUp) {

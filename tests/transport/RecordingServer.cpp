@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <cstring>
+#include <sstream>
 
 namespace vokari::test {
 namespace {
@@ -29,23 +30,17 @@ std::string lower(std::string s) {
     return s;
 }
 
-std::string reason(int status) {
-    switch (status) {
-    case 200:
-        return "OK";
-    case 400:
-        return "Bad Request";
-    case 429:
-        return "Too Many Requests";
-    case 500:
-        return "Internal Server Error";
-    case 503:
-        return "Service Unavailable";
-    case 307:
-        return "Temporary Redirect";
-    default:
-        return "Status";
-    }
+// A socket bound to an ephemeral loopback port, which it stores in `port`.
+int bindLoopback(int& port) {
+    int fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    sockaddr_in addr{};
+    addr.sin_family = AF_INET;
+    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
+    socklen_t len = sizeof addr;
+    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
+    port = ntohs(addr.sin_port);
+    return fd;
 }
 
 } // namespace
@@ -56,16 +51,7 @@ std::string RecordedRequest::header(const std::string& lowerName) const {
 }
 
 RecordingServer::RecordingServer() : responder([](const RecordedRequest&) { return Reply{}; }) {
-    listenFd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    int one = 1;
-    ::setsockopt(listenFd, SOL_SOCKET, SO_REUSEADDR, &one, sizeof one);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(listenFd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(listenFd, reinterpret_cast<sockaddr*>(&addr), &len);
-    listenPort = ntohs(addr.sin_port);
+    listenFd = bindLoopback(listenPort);
     ::listen(listenFd, 64);
     acceptor = std::thread([this] { acceptLoop(); });
 }
@@ -136,16 +122,7 @@ void RecordingServer::setReadPace(std::size_t chunkBytes, std::chrono::milliseco
     pacePause = pause;
 }
 
-ClosedPort::ClosedPort() {
-    fd = ::socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
-    sockaddr_in addr{};
-    addr.sin_family = AF_INET;
-    addr.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    ::bind(fd, reinterpret_cast<sockaddr*>(&addr), sizeof addr);
-    socklen_t len = sizeof addr;
-    ::getsockname(fd, reinterpret_cast<sockaddr*>(&addr), &len);
-    boundPort = ntohs(addr.sin_port);
-}
+ClosedPort::ClosedPort() : fd(bindLoopback(boundPort)) {}
 
 ClosedPort::~ClosedPort() {
     ::close(fd);
@@ -179,15 +156,10 @@ void RecordingServer::acceptLoop() {
 void RecordingServer::serve(int fd, int connection) {
     std::string buffer;
     char chunk[65536];
-    std::size_t chunkBytes = sizeof chunk;
-    std::chrono::milliseconds pause{0};
-    {
-        std::lock_guard lock(mutex);
-        if (paceBytes > 0) {
-            chunkBytes = std::min(paceBytes, chunkBytes);
-            pause = pacePause;
-        }
-    }
+    std::unique_lock paceLock(mutex);
+    const std::size_t chunkBytes = paceBytes > 0 ? std::min(paceBytes, sizeof chunk) : sizeof chunk;
+    const auto pause = pacePause; // zero unless a pace was set
+    paceLock.unlock();
     auto fill = [&]() {
         if (pause.count() > 0) {
             std::this_thread::sleep_for(pause); // simulates the uplink, not a wait for an outcome
@@ -215,30 +187,19 @@ void RecordingServer::serve(int fd, int connection) {
         request.connection = connection;
         std::string head = buffer.substr(0, headerEnd);
         buffer.erase(0, headerEnd + 4);
-        std::size_t lineEnd = head.find("\r\n");
-        std::string requestLine = head.substr(0, lineEnd);
-        auto sp1 = requestLine.find(' ');
-        auto sp2 = requestLine.rfind(' ');
-        request.method = requestLine.substr(0, sp1);
-        request.target = requestLine.substr(sp1 + 1, sp2 - sp1 - 1);
-        std::size_t pos = lineEnd == std::string::npos ? head.size() : lineEnd + 2;
-        while (pos < head.size()) {
-            std::size_t end = head.find("\r\n", pos);
-            if (end == std::string::npos) {
-                end = head.size();
-            }
-            std::string line = head.substr(pos, end - pos);
+        std::istringstream lines(head);
+        std::string line;
+        std::getline(lines, line);
+        request.method = line.substr(0, line.find(' '));
+        request.target = line.substr(line.find(' ') + 1, line.rfind(' ') - line.find(' ') - 1);
+        while (std::getline(lines, line)) {
             if (auto colon = line.find(':'); colon != std::string::npos) {
-                std::string value = line.substr(colon + 1);
-                value.erase(0, value.find_first_not_of(' '));
-                request.headers[lower(line.substr(0, colon))] = value;
+                std::string value = line.substr(colon + 1, line.size() - colon - (line.ends_with('\r') ? 2 : 1));
+                request.headers[lower(line.substr(0, colon))] = value.erase(0, value.find_first_not_of(' '));
             }
-            pos = end + 2;
         }
-        std::size_t length = 0;
-        if (auto cl = request.header("content-length"); !cl.empty()) {
-            length = std::stoul(cl);
-        }
+        std::size_t length =
+            request.headers.contains("content-length") ? std::stoul(request.header("content-length")) : 0;
         while (buffer.size() < length) {
             if (!fill()) {
                 return;
@@ -264,7 +225,7 @@ void RecordingServer::serve(int fd, int connection) {
             ::shutdown(fd, SHUT_RDWR);
             return;
         }
-        std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " " + reason(reply.status) +
+        std::string response = "HTTP/1.1 " + std::to_string(reply.status) + " Status" +
                                "\r\nContent-Type: " + reply.contentType +
                                (reply.location.empty() ? "" : "\r\nLocation: " + reply.location) +
                                "\r\nContent-Length: " + std::to_string(reply.body.size()) +

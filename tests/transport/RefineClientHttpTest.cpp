@@ -19,22 +19,15 @@ namespace {
 
 using test::Reply;
 
-struct Expect {
-    std::string label;
-    Reply reply;
-    ProcessResult result;
-    std::string logLine;
-};
-
+// The result as one comparable string: "success(raw, refined)", "error(message)" or "rateLimited".
 std::string describe(const ProcessResult& r) {
     if (auto* s = std::get_if<ProcessSuccess>(&r)) {
-        return "success(" + s->raw.value_or("<none>") + ", " + s->refined.value_or("<none>") + ")";
+        return "success(" + s->raw.value_or("-") + ", " + s->refined.value_or("-") + ")";
     }
-    if (auto* e = std::get_if<ProcessError>(&r)) {
-        return "error(" + e->message + ")";
-    }
-    return "rateLimited";
+    auto* e = std::get_if<ProcessError>(&r);
+    return e ? "error(" + e->message + ")" : "rateLimited";
 }
+const std::string kWrong = "error(Something went wrong — try again)";
 
 class RefineClientHttpTest : public ::testing::Test {
 protected:
@@ -77,112 +70,75 @@ protected:
 };
 
 TEST_F(RefineClientHttpTest, ProcessUploadsTheExactMultipartBody) {
-    ASSERT_FALSE(writeFileAtomically(vocabPath, R"({"vocab":"Kubernetes, Grafana","other":1})"));
     auto client = make(server.origin() + "/");
-    std::vector<std::uint8_t> audio = {'R', 'I', 'F', 'F', 0, 0, '\r', '\n', 0xFF, '-', '-'};
-    server.answer("/process", Reply{200, R"({"raw":"r","refined":"f","total_ms":3})"});
-    process(*client, audio, "dictation");
-    auto request = server.waitFor("/process");
-    ASSERT_TRUE(request);
-    EXPECT_EQ(request->method, "POST");
-    EXPECT_EQ(request->target, "/process");
-    EXPECT_EQ(request->header("x-device-id"), "DEV-1234-ID");
-    std::smatch m;
-    std::string contentType = request->header("content-type");
-    ASSERT_TRUE(std::regex_match(contentType, m,
-                                 std::regex("multipart/form-data; boundary=([0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-"
-                                            "[0-9A-F]{4}-[0-9A-F]{12})")));
-    std::string b = m[1];
-    std::string expected = "--" + b +
-                           "\r\nContent-Disposition: form-data; name=\"audio\"; filename=\"recording.wav\"\r\n"
-                           "Content-Type: audio/wav\r\n\r\n" +
-                           std::string(audio.begin(), audio.end()) + "\r\n--" + b +
-                           "\r\nContent-Disposition: form-data; name=\"vocab\"\r\n\r\nKubernetes, Grafana\r\n--" + b +
-                           "\r\nContent-Disposition: form-data; name=\"source\"\r\n\r\ndictation\r\n--" + b + "--\r\n";
-    EXPECT_EQ(request->body, expected);
-    EXPECT_TRUE(request->header("expect").empty()) << "no 100-continue round trip";
-
+    std::string audio("RIFF\0\0\r\n\xff--", 11);
+    const std::string file = "\r\nContent-Disposition: form-data; name=\"audio\"; filename=\"recording.wav\"\r\n"
+                             "Content-Type: audio/wav\r\n\r\n" +
+                             audio + "\r\n--";
+    std::string previous;
     // An empty vocabulary (or none) drops the vocab part; every request has its own boundary.
-    ASSERT_FALSE(writeFileAtomically(vocabPath, R"({"vocab":""})"));
-    process(*client, audio, "test-source");
-    auto second = server.requests().back();
-    std::string b2 = second.header("content-type").substr(std::string("multipart/form-data; boundary=").size());
-    EXPECT_NE(b2, b);
-    EXPECT_EQ(second.body, "--" + b2 +
-                               "\r\nContent-Disposition: form-data; name=\"audio\"; filename=\"recording.wav\"\r\n"
-                               "Content-Type: audio/wav\r\n\r\n" +
-                               std::string(audio.begin(), audio.end()) + "\r\n--" + b2 +
-                               "\r\nContent-Disposition: form-data; name=\"source\"\r\n\r\ntest-source\r\n--" + b2 +
-                               "--\r\n");
+    for (const auto& [vocabFile, source, vocabPart] : std::vector<std::array<std::string, 3>>{
+             {R"({"vocab":"Kubernetes, Grafana","other":1})", "dictation", "Kubernetes, Grafana"},
+             {R"({"vocab":""})", "test-source", ""}}) {
+        ASSERT_FALSE(writeFileAtomically(vocabPath, vocabFile));
+        process(*client, {audio.begin(), audio.end()}, source);
+        auto request = server.requests().back();
+        EXPECT_EQ(request.method + " " + request.target + " " + request.header("x-device-id"),
+                  "POST /process DEV-1234-ID");
+        EXPECT_TRUE(request.header("expect").empty()) << "no 100-continue round trip";
+        std::smatch m;
+        std::string contentType = request.header("content-type");
+        ASSERT_TRUE(std::regex_match(contentType, m,
+                                     std::regex("multipart/form-data; boundary=([0-9A-F]{8}-[0-9A-F]{4}-"
+                                                "[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12})")));
+        std::string b = m[1];
+        EXPECT_EQ(request.body, "--" + b + file +
+                                    (vocabPart.empty() ? ""
+                                                       : b +
+                                                             "\r\nContent-Disposition: form-data; name=\"vocab\""
+                                                             "\r\n\r\n" +
+                                                             vocabPart + "\r\n--") +
+                                    b + "\r\nContent-Disposition: form-data; name=\"source\"\r\n\r\n" + source +
+                                    "\r\n--" + b + "--\r\n");
+        EXPECT_NE(b, previous);
+        previous = b;
+    }
 }
 
 TEST_F(RefineClientHttpTest, EveryAnswerRuleOfTheProcessingRequest) {
     auto client = make(server.origin());
     std::string longText(100, 'a');
-    const std::vector<Expect> cases = {
-        {"full",
-         {200, R"({"raw":"r","refined":"f","total_ms":12})"},
-         ProcessSuccess{"r", "f"},
-         "✨ Processed in 12ms: f"},
-        {"only refined",
-         {200, R"({"refined":")" + longText + R"("})"},
-         ProcessSuccess{std::nullopt, longText},
-         "✨ Processed in 0ms: " + std::string(60, 'a')},
-        {"wrong types",
-         {200, R"({"raw":1,"refined":["x"],"total_ms":"9"})"},
-         ProcessSuccess{},
-         "✨ Processed in 0ms: nil"},
-        {"array", {200, R"(["raw","refined"])"}, ProcessError{"Something went wrong — try again"}, ""},
-        {"html", {200, "<html>ok</html>", "text/html"}, ProcessError{"Something went wrong — try again"}, ""},
-        {"empty", {200, ""}, ProcessError{"Something went wrong — try again"}, ""},
-        {"invalid utf8", {200, "{\"refined\":\"\xff\xfe\"}"}, ProcessError{"Something went wrong — try again"}, ""},
-        {"deep", {200, std::string(200'000, '[')}, ProcessError{"Something went wrong — try again"}, ""},
-        {"429", {429, R"({"error":"missing audio"})"}, ProcessRateLimited{}, "⚠️ Daily limit reached"},
-        {"400 missing audio",
-         {400, R"({"error":"missing audio"})"},
-         ProcessError{"No audio captured"},
-         "⚠️ Server error 400: missing audio"},
-        {"400 other",
-         {400, R"j({"error":"Audio too long (max 300 s)"})j"},
-         ProcessError{"Audio too long (max 300 s)"},
-         "⚠️ Server error 400: Audio too long (max 300 s)"},
-        {"500 processing failed",
-         {500, R"({"error":"processing failed"})"},
-         ProcessError{"Processing failed — try again"},
+    const std::string a60(60, 'a'), failed = "error(Server error — try again)";
+    const std::vector<std::tuple<Reply, std::string, std::string>> cases = {
+        {{200, R"({"raw":"r","refined":"f","total_ms":12})"}, "success(r, f)", "✨ Processed in 12ms: f"},
+        {{200, R"({"refined":")" + longText + R"("})"}, "success(-, " + longText + ")", "✨ Processed in 0ms: " + a60},
+        {{200, R"({"raw":1,"refined":["x"],"total_ms":"9"})"}, "success(-, -)", "✨ Processed in 0ms: nil"},
+        {{200, R"(["raw","refined"])"}, kWrong, ""},
+        {{200, "<html>ok</html>", "text/html"}, kWrong, ""},
+        {{200, ""}, kWrong, ""},
+        {{200, "{\"refined\":\"\xff\xfe\"}"}, kWrong, ""},
+        {{200, std::string(200'000, '[')}, kWrong, ""},
+        {{429, R"({"error":"missing audio"})"}, "rateLimited", "⚠️ Daily limit reached"},
+        {{400, R"({"error":"missing audio"})"}, "error(No audio captured)", "⚠️ Server error 400: missing audio"},
+        {{400, R"j({"error":"Too long"})j"}, "error(Too long)", "⚠️ Server error 400: Too long"},
+        {{500, R"({"error":"processing failed"})"},
+         "error(Processing failed — try again)",
          "⚠️ Server error 500: processing failed"},
-        {"500 other",
-         {500, R"({"error":"db down"})"},
-         ProcessError{"Server error — try again"},
-         "⚠️ Server error 500: db down"},
-        {"500 error not a string",
-         {500, R"({"error":5})"},
-         ProcessError{"Server error — try again"},
-         "⚠️ Server error 500"},
-        {"503 no body", {503, ""}, ProcessError{"Server temporarily unavailable"}, "⚠️ Server error 503"},
-        {"503 text",
-         {503, R"({"error":"maintenance"})"},
-         ProcessError{"Server temporarily unavailable"},
+        {{500, R"({"error":"db down"})"}, failed, "⚠️ Server error 500: db down"},
+        {{500, R"({"error":5})"}, failed, "⚠️ Server error 500"},
+        {{503, ""}, "error(Server temporarily unavailable)", "⚠️ Server error 503"},
+        {{503, R"({"error":"maintenance"})"},
+         "error(Server temporarily unavailable)",
          "⚠️ Server error 503: maintenance"},
-        {"502 with error",
-         {502, R"({"error":"missing audio"})"},
-         ProcessError{"Server error — try again"},
-         "⚠️ Server error 502: missing audio"},
-        {"404 html",
-         {404, "<h1>Not Found</h1>", "text/html"},
-         ProcessError{"Server error — try again"},
-         "⚠️ Server error 404"},
+        {{502, R"({"error":"missing audio"})"}, failed, "⚠️ Server error 502: missing audio"},
+        {{404, "<h1>Not Found</h1>", "text/html"}, failed, "⚠️ Server error 404"},
     };
-    for (const auto& c : cases) {
-        SCOPED_TRACE(c.label);
+    for (const auto& [reply, result, logLine] : cases) {
+        SCOPED_TRACE(reply.body.substr(0, 60));
         sink->clear();
-        server.answer("/process", c.reply);
-        auto result = process(*client);
-        EXPECT_EQ(describe(result), describe(c.result));
-        if (c.logLine.empty()) {
-            EXPECT_TRUE(sink->messages().empty());
-        } else {
-            EXPECT_EQ(sink->messages(), std::vector<std::string>{c.logLine});
-        }
+        server.answer("/process", reply);
+        EXPECT_EQ(describe(process(*client)), result);
+        EXPECT_EQ(sink->messages(), logLine.empty() ? std::vector<std::string>{} : std::vector<std::string>{logLine});
     }
 }
 
@@ -198,8 +154,8 @@ TEST_F(RefineClientHttpTest, TransportFailuresBecomeTheirMessages) {
     EXPECT_EQ(describe(process(*client)), "error(Request timed out — try again)");
 
     test::ClosedPort closedPort;
-    auto offline = make("http://127.0.0.1:" + std::to_string(closedPort.port()));
-    EXPECT_EQ(describe(process(*offline)), "error(Something went wrong — try again)");
+    auto offline = make(closedPort.origin());
+    EXPECT_EQ(describe(process(*offline)), kWrong);
 
     // TLS spoken to a plain HTTP server fails as a secure-connection failure.
     auto tls = make("https://127.0.0.1:" + std::to_string(server.port()));
@@ -209,16 +165,14 @@ TEST_F(RefineClientHttpTest, TransportFailuresBecomeTheirMessages) {
 TEST_F(RefineClientHttpTest, RegistrationAndDictationShareOneConnection) {
     auto client = make(server.origin());
     auto registration = server.waitFor("/register");
-    ASSERT_TRUE(registration);
-    EXPECT_EQ(registration->method, "POST");
-    EXPECT_EQ(registration->header("x-device-id"), "");
-    EXPECT_EQ(registration->header("content-type"), "application/json");
+    auto profile = server.waitFor("/profile");
+    ASSERT_TRUE(registration && profile);
+    EXPECT_EQ(registration->method + " " + registration->header("content-type") + " [" +
+                  registration->header("x-device-id") + "]",
+              "POST application/json []");
     EXPECT_EQ(*JsonText::parseObject(registration->body),
               nlohmann::json({{"device_id", "DEV-1234-ID"}, {"device_name", "desk"}, {"os_version", "1.2.3"}}));
-    auto profile = server.waitFor("/profile");
-    ASSERT_TRUE(profile);
-    EXPECT_EQ(profile->method, "GET");
-    EXPECT_EQ(profile->header("x-device-id"), "DEV-1234-ID");
+    EXPECT_EQ(profile->method + " " + profile->header("x-device-id"), "GET DEV-1234-ID");
 
     // Registration and profile fetch run at once (HTTP/1.1: up to two connections); the dictation then finds
     // an idle pooled connection instead of opening another.
@@ -244,21 +198,22 @@ TEST_F(RefineClientHttpTest, StyleAndVocabularyPushes) {
     EXPECT_TRUE(push([&](auto done) { client->syncVocab("", done); }));
     auto requests = server.requests();
     ASSERT_EQ(requests.size(), 5u);
-    EXPECT_EQ(requests[2].target, "/style");
-    EXPECT_EQ(requests[2].header("content-type"), "application/json");
-    EXPECT_EQ(requests[2].header("x-device-id"), "DEV-1234-ID");
-    EXPECT_EQ(*JsonText::parseObject(requests[2].body),
-              nlohmann::json({{"style_preset", "custom"}, {"custom_prompt", "Be terse.\nNo emoji ✨"}}));
-    EXPECT_EQ(*JsonText::parseObject(requests[3].body), nlohmann::json({{"style_preset", "Custom"}}));
-    EXPECT_EQ(requests[4].method, "POST");
-    EXPECT_EQ(requests[4].target, "/profile");
-    EXPECT_EQ(requests[4].body, R"({"vocab":""})");
-    EXPECT_TRUE(sink->contains("☁️ Style synced: custom"));
-    EXPECT_TRUE(sink->contains("☁️ Style synced: Custom"));
-    EXPECT_TRUE(sink->contains("☁️ Vocab synced to server"));
+    for (const auto& [i, target, body] : std::vector<std::tuple<int, std::string, std::string>>{
+             {2, "/style", R"({"custom_prompt":"Be terse.\nNo emoji ✨","style_preset":"custom"})"},
+             {3, "/style", R"({"style_preset":"Custom"})"},
+             {4, "/profile", R"({"vocab":""})"}}) {
+        EXPECT_EQ(requests[i].method + " " + requests[i].target, "POST " + target);
+        EXPECT_EQ(requests[i].header("content-type") + " " + requests[i].header("x-device-id"),
+                  "application/json DEV-1234-ID");
+        EXPECT_EQ(*JsonText::parseObject(requests[i].body), nlohmann::json::parse(body));
+    }
+    for (const auto* line :
+         {"☁️ Style synced: custom", "☁️ Style synced: Custom", "☁️ Vocab synced to server"}) {
+        EXPECT_TRUE(sink->contains(line)) << line;
+    }
 
     test::ClosedPort closedPort;
-    auto offline = make("http://127.0.0.1:" + std::to_string(closedPort.port()));
+    auto offline = make(closedPort.origin());
     sink->clear();
     offline->syncStyle("casual", "");
     offline->syncVocab("a, b");
@@ -291,8 +246,7 @@ TEST_F(RefineClientHttpTest, HistoryPagesAndTheirAnswerRules) {
     server.answer("/transcripts", Reply{500, R"({"transcripts":[],"has_more":"true"})"});
     auto [empty, notMore] = fetch(512, 20);
     EXPECT_EQ(server.requests().back().target, "/transcripts?limit=20&after=512");
-    EXPECT_TRUE(empty.empty());
-    EXPECT_FALSE(notMore);
+    EXPECT_TRUE(empty.empty() && !notMore);
 
     for (const std::string body :
          {R"({"transcripts":[{"id":1,"raw":"a","refined":"b","created_at":"c"},3],"has_more":true})",
@@ -300,8 +254,7 @@ TEST_F(RefineClientHttpTest, HistoryPagesAndTheirAnswerRules) {
         SCOPED_TRACE(body);
         server.answer("/transcripts", Reply{200, body});
         auto [l, m] = fetch(std::nullopt, 50);
-        EXPECT_TRUE(l.empty());
-        EXPECT_FALSE(m);
+        EXPECT_TRUE(l.empty() && !m);
     }
 
     // The optional failure channel tells "backend down" and nonsense answers from an empty history.

@@ -19,13 +19,14 @@ protected:
     void SetUp() override { debuglog::setSink(sink); }
     void TearDown() override { debuglog::setSink(nullptr); }
 
-    std::shared_ptr<RefineClient> make(std::string origin = "http://backend.test") {
+    std::shared_ptr<RefineClient> make(std::string origin = "http://backend.test", DefaultsStore* store = nullptr,
+                                       std::filesystem::path vocab = {}) {
         RefineClientConfig config;
         config.transport = transport;
         config.secrets = secrets;
-        config.defaults = &defaults;
+        config.defaults = store ? store : &defaults;
         config.baseURL = origin;
-        config.vocabPath = vocabPath;
+        config.vocabPath = vocab.empty() ? vocabPath : vocab;
         config.deviceName = "desk-1";
         config.osVersion = "6.1.0";
         return RefineClient::create(config);
@@ -51,15 +52,13 @@ TEST_F(RefineClientTest, StartUpRegistersThenFetchesTheProfile) {
     EXPECT_EQ(client->currentDeviceId(), "0123456789AB");
     auto requests = transport->requests();
     ASSERT_EQ(requests.size(), 2u);
-    EXPECT_EQ(requests[0].method, "POST");
-    EXPECT_EQ(requests[0].url, "http://backend.test/register");
+    EXPECT_EQ(requests[0].method + " " + requests[0].url, "POST http://backend.test/register");
     EXPECT_EQ(requests[0].headers,
               (std::vector<std::pair<std::string, std::string>>{{"Content-Type", "application/json"}}));
     EXPECT_EQ(requests[0].timeoutSeconds, 60.0);
     EXPECT_EQ(*JsonText::parseObject(requests[0].body),
               nlohmann::json({{"device_id", "0123456789AB"}, {"device_name", "desk-1"}, {"os_version", "6.1.0"}}));
-    EXPECT_EQ(requests[1].method, "GET");
-    EXPECT_EQ(requests[1].url, "http://backend.test/profile");
+    EXPECT_EQ(requests[1].method + " " + requests[1].url, "GET http://backend.test/profile");
     EXPECT_EQ(requests[1].headers, (std::vector<std::pair<std::string, std::string>>{{"x-device-id", "0123456789AB"}}));
 
     transport->complete(TransportError{urlError::cannotConnectToHost, "Could not connect"});
@@ -108,13 +107,7 @@ TEST_F(RefineClientTest, ProfileEdgeValues) {
     MemoryDefaultsStore fresh;
     for (const HttpResult& answer : {HttpResult(HttpResponse{200, "[1]"}), HttpResult(HttpResponse{500, "<html>"}),
                                      HttpResult(HttpResponse{200, ""}), HttpResult(TransportError{-1001, "t"})}) {
-        RefineClientConfig config;
-        config.transport = transport;
-        config.secrets = secrets;
-        config.defaults = &fresh;
-        config.baseURL = "http://backend.test";
-        config.vocabPath = dir / "other.json";
-        auto c = RefineClient::create(config);
+        auto c = make("http://backend.test", &fresh, dir / "other.json");
         transport->complete(HttpResponse{200, "{}"});
         transport->complete(answer);
         EXPECT_FALSE(fresh.object("stylePreset"));

@@ -72,23 +72,28 @@ bool lockDefaultCollection() {
     return locked;
 }
 
-// Owns the session bus and the keyring daemon; both are stopped by process id, even when the test fails.
-// NameHasOwner never triggers service activation.
-bool nameHasOwner(const std::string& name) {
-    std::string cmd = "dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
-                      "org.freedesktop.DBus.NameHasOwner string:" +
-                      name + " 2>/dev/null";
+// What a shell command prints on stdout.
+std::string capture(const std::string& command) {
     std::string out;
-    if (FILE* p = ::popen(cmd.c_str(), "r")) {
-        char buf[256];
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+        char buf[512];
         while (std::fgets(buf, sizeof buf, p)) {
             out += buf;
         }
         ::pclose(p);
     }
-    return out.find("boolean true") != std::string::npos;
+    return out;
 }
 
+// NameHasOwner never triggers service activation.
+bool nameHasOwner(const std::string& name) {
+    return capture("dbus-send --session --print-reply --dest=org.freedesktop.DBus /org/freedesktop/DBus "
+                   "org.freedesktop.DBus.NameHasOwner string:" +
+                   name + " 2>/dev/null")
+               .find("boolean true") != std::string::npos;
+}
+
+// Owns the session bus and the keyring daemon; both are stopped by process id, even when the test fails.
 class KeyringSession {
 public:
     KeyringSession() {
@@ -102,14 +107,7 @@ public:
         ::setenv("XDG_CONFIG_HOME", (home / "config").c_str(), 1);
         ::setenv("XDG_CACHE_HOME", (home / "cache").c_str(), 1);
 
-        std::string out;
-        if (FILE* p = ::popen("dbus-launch --sh-syntax", "r")) {
-            char buf[512];
-            while (std::fgets(buf, sizeof buf, p)) {
-                out += buf;
-            }
-            ::pclose(p);
-        }
+        std::string out = capture("dbus-launch --sh-syntax");
         std::smatch m;
         if (std::regex_search(out, m, std::regex("DBUS_SESSION_BUS_ADDRESS='([^']*)'"))) {
             ::setenv("DBUS_SESSION_BUS_ADDRESS", m[1].str().c_str(), 1);
@@ -117,15 +115,12 @@ public:
         if (std::regex_search(out, m, std::regex("DBUS_SESSION_BUS_PID=([0-9]+)"))) {
             busPid = std::stoi(m[1]);
         }
-        if (busPid <= 0) {
-            return;
-        }
         int in[2];
-        if (::pipe(in) != 0) {
+        if (busPid <= 0 || ::pipe(in) != 0) {
             return;
         }
         keyringPid = ::fork();
-        if (keyringPid == 0) {
+        if (keyringPid == 0) { // the password on stdin unlocks the login keyring
             ::dup2(in[0], 0);
             int devNull = ::open("/dev/null", O_WRONLY);
             ::dup2(devNull, 1);
@@ -140,7 +135,7 @@ public:
         ::close(in[1]);
     }
     ~KeyringSession() {
-        for (pid_t pid : {keyringPid, static_cast<pid_t>(busPid)}) {
+        for (pid_t pid : {keyringPid, busPid}) {
             if (pid > 0) {
                 ::kill(pid, SIGTERM);
             }
@@ -173,7 +168,7 @@ public:
 private:
     EnvironmentGuard environment; // restored last, after the daemons are gone
     test::TempDir home;
-    int busPid = 0;
+    pid_t busPid = 0;
     pid_t keyringPid = 0;
 };
 
