@@ -24,4 +24,5 @@ fi
 echo "setup: installing ${#missing[@]} packages: ${missing[*]}"
 export DEBIAN_FRONTEND=noninteractive
 $sudo apt-get update -qq
-$sudo apt-get install -y -qq --no-install-recommends "${missing[@]}"
+# With recommends: the plugins and helpers the desktop packages recommend are part of what the tests ran with.
+$sudo apt-get install -y -qq "${missing[@]}"
