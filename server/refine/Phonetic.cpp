@@ -91,21 +91,6 @@ std::string phoneticKey(std::string_view word) {
     return key;
 }
 
-size_t editDistance(std::string_view a, std::string_view b) {
-    std::vector<size_t> prev(b.size() + 1), cur(b.size() + 1);
-    for (size_t j = 0; j <= b.size(); ++j) {
-        prev[j] = j;
-    }
-    for (size_t i = 1; i <= a.size(); ++i) {
-        cur[0] = i;
-        for (size_t j = 1; j <= b.size(); ++j) {
-            cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
-        }
-        std::swap(prev, cur);
-    }
-    return prev[b.size()];
-}
-
 double normalizedDistance(std::string_view a, std::string_view b) {
     size_t longest = std::max(a.size(), b.size());
     return longest == 0 ? 0.0 : static_cast<double>(editDistance(a, b)) / static_cast<double>(longest);

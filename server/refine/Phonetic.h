@@ -2,8 +2,10 @@
 // String similarity used to match recognised words against vocabulary terms: a rough English sound key and
 // edit distances. Pure functions, any thread.
 
+#include <algorithm>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace vokari {
 
@@ -11,7 +13,21 @@ namespace vokari {
 // except a leading one, doubled sounds collapsed. "Kubernetes" and "cooper netties" share most of theirs.
 std::string phoneticKey(std::string_view word);
 
-size_t editDistance(std::string_view a, std::string_view b);
+// Levenshtein distance between two sequences (characters of a string, words of a sentence, ...).
+template <class Seq> size_t editDistance(const Seq& a, const Seq& b) {
+    std::vector<size_t> prev(b.size() + 1), cur(b.size() + 1);
+    for (size_t j = 0; j <= b.size(); ++j) {
+        prev[j] = j;
+    }
+    for (size_t i = 1; i <= a.size(); ++i) {
+        cur[0] = i;
+        for (size_t j = 1; j <= b.size(); ++j) {
+            cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (a[i - 1] == b[j - 1] ? 0 : 1)});
+        }
+        std::swap(prev, cur);
+    }
+    return prev[b.size()];
+}
 
 // 0 = identical, 1 = nothing in common; distance divided by the longer length.
 double normalizedDistance(std::string_view a, std::string_view b);

@@ -1,5 +1,7 @@
 #include "stt/CommandGrammar.h"
 
+#include "refine/Phonetic.h"
+
 #include <algorithm>
 #include <sstream>
 #include <vector>
@@ -70,20 +72,7 @@ std::string commandGrammarJsgf(const std::function<bool(const std::string&)>& kn
 }
 
 size_t wordDistance(const std::string& a, const std::string& b) {
-    auto x = words(a);
-    auto y = words(b);
-    std::vector<size_t> prev(y.size() + 1), cur(y.size() + 1);
-    for (size_t j = 0; j <= y.size(); ++j) {
-        prev[j] = j;
-    }
-    for (size_t i = 1; i <= x.size(); ++i) {
-        cur[0] = i;
-        for (size_t j = 1; j <= y.size(); ++j) {
-            cur[j] = std::min({prev[j] + 1, cur[j - 1] + 1, prev[j - 1] + (x[i - 1] == y[j - 1] ? 0 : 1)});
-        }
-        std::swap(prev, cur);
-    }
-    return prev[y.size()];
+    return editDistance(words(a), words(b));
 }
 
 std::string chooseCommandTranscript(const std::string& grammarText, const std::string& openText,
