@@ -23,3 +23,18 @@ function(vokari_add_test)
         PROPERTIES LABELS ${T_LABEL} TIMEOUT ${T_TIMEOUT}
         DISCOVERY_TIMEOUT 60)
 endfunction()
+
+# vokari_layer(<target> <folder under src> [LIBS <libraries it may use>...])
+# One static library per folder. Its headers are reachable as "<folder>/X.h" only by targets that link it: the
+# include directory is a private tree in the build folder holding a link to this folder alone, so an include
+# from a layer a target may not use fails to compile.
+function(vokari_layer target folder)
+    cmake_parse_arguments(L "" "" "LIBS" ${ARGN})
+    add_library(${target} STATIC)
+    set(root ${CMAKE_BINARY_DIR}/layers/${target})
+    get_filename_component(parent ${root}/${folder} DIRECTORY)
+    file(MAKE_DIRECTORY ${parent})
+    file(CREATE_LINK ${PROJECT_SOURCE_DIR}/src/${folder} ${root}/${folder} SYMBOLIC)
+    target_include_directories(${target} PUBLIC ${root})
+    target_link_libraries(${target} PUBLIC ${L_LIBS} PRIVATE vokari_warnings)
+endfunction()

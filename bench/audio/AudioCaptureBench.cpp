@@ -2,8 +2,8 @@
 // (CPU per block, hence per second of audio, and the time from a complete block to onAudioBuffer), and a run
 // against a private PulseAudio server measuring the whole process's CPU while it captures in real time.
 #include "TestPulseServer.h"
-#include "app/DebugLog.h"
 #include "audio/AudioCaptureManager.h"
+#include "core/DebugLog.h"
 #include "core/EventLoopMainQueue.h"
 #include "core/VirtualMainQueue.h"
 #include "platform/linux/audio/LinuxAudioPlatform.h"
@@ -98,9 +98,9 @@ void runInProcess(benchmark::State& state, AudioFormat format) {
     platform.makeConverter = [](const AudioFormat& from, const AudioFormat& to) -> std::unique_ptr<SampleConverter> {
         return platform_linux::SoxrSampleConverter::create(from, to);
     };
-    AppState appState;
+    AudioCaptureManager::MicName micName;
     NotificationCenter center;
-    auto manager = AudioCaptureManager::create(queue, platform, appState, center);
+    auto manager = AudioCaptureManager::create(queue, platform, micName, center);
     std::size_t delivered = 0;
     std::chrono::steady_clock::time_point deliveredAt;
     manager->onAudioBuffer = [&](const AudioBuffer16k& buffer) {
@@ -174,10 +174,10 @@ void BM_RealServerCapture_48kStereo(benchmark::State& state) {
     }
     for (auto _ : state) {
         EventLoopMainQueue queue;
-        AppState appState;
+        AudioCaptureManager::MicName micName;
         NotificationCenter center;
         auto manager =
-            AudioCaptureManager::create(queue, platform_linux::makeLinuxAudioPlatform(queue), appState, center);
+            AudioCaptureManager::create(queue, platform_linux::makeLinuxAudioPlatform(queue), micName, center);
         std::vector<double> arrivals;
         arrivals.reserve(200);
         std::mutex mutex;

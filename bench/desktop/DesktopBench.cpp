@@ -1,13 +1,13 @@
 // Costs of the hotkey path: the state machine per key event (no display needed), and, with $DISPLAY set
 // (run-x11-bench.sh starts a private Xvfb), the time from an XTest key event to the translated event reaching
 // the key source's handler.
-#include "app/DebugLog.h"
+#include "app/qt/QtSoundPlayer.h"
+#include "core/DebugLog.h"
 #include "core/DefaultsStore.h"
 #include "core/VirtualMainQueue.h"
 #include "desktop/GlobalHotkey.h"
 #include "desktop/TerminalWindowClasses.h"
 #include "desktop/VirtualKeys.h"
-#include "platform/linux/x11/QtSoundPlayer.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
 
 #include <QCoreApplication>

@@ -3,11 +3,11 @@
 //  - completion_us: from the server's last response byte written to the completion running,
 //  - new_connections: connections opened during the timed requests (0 proves keep-alive reuse).
 // The server is a raw socket loop so that its own timestamps sit right at the wire.
-#include "app/DebugLog.h"
 #include "app/DictationSession.h"
+#include "core/DebugLog.h"
+#include "core/SecretStore.h"
 #include "net/CurlTransport.h"
 #include "transport/RefineClient.h"
-#include "transport/SecretStore.h"
 
 #include <benchmark/benchmark.h>
 

@@ -30,9 +30,4 @@ AppState::AppState()
       currentMicName(std::nullopt, [this] { objectWillChange.emit(); }),
       isDictating(false, [this] { objectWillChange.emit(); }) {}
 
-AppState& AppState::shared() {
-    static AppState instance;
-    return instance;
-}
-
 } // namespace vokari

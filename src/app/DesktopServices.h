@@ -1,18 +1,12 @@
 #pragma once
-// Small desktop services the dictation controller calls: sounds, modal alerts and the transcript history.
+// Small desktop services the dictation controller calls: modal alerts and the transcript history.
 // All on the main thread. Implemented by the platform/UI layers; tests use recording fakes.
+#include "desktop/SoundPlayer.h"
+
 #include <functional>
 #include <string>
 
 namespace vokari {
-
-// Plays a short named sound ("Blow", "Glass", "Submarine", "Basso") without waiting for it; unknown names are
-// ignored.
-class SoundPlayer {
-public:
-    virtual ~SoundPlayer() = default;
-    virtual void play(const std::string& name) = 0;
-};
 
 // Shows an informational alert with a single "OK" button; onDismiss runs on the main thread once the user has
 // dismissed it.

@@ -1,6 +1,7 @@
 #include "app/DictationController.h"
 
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
+#include "core/NumberText.h"
 
 #include <any>
 #include <charconv>
@@ -10,13 +11,6 @@
 
 namespace vokari {
 namespace {
-
-// "%.1f" independent of the process locale, which the toolkit may have set to one with a decimal comma.
-std::string oneDecimal(double value) {
-    char buf[64];
-    auto [end, ec] = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed, 1);
-    return ec == std::errc() ? std::string(buf, end) : std::string("0.0");
-}
 
 // Intervals are compared in whole microseconds: a clock far from its epoch cannot hold 0.4 s exactly, and a
 // press exactly at the threshold must not count as a double tap.
@@ -98,10 +92,19 @@ void DictationController::setupAudio(std::shared_ptr<AudioCapture> capture) {
         float level = buffer.rmsLevel();
         queue->post([weak, level] {
             auto self = weak.lock();
-            if (self && self->appState.isDictating.get() && self->dictationIndicator) {
+            if (!self || !self->appState.isDictating.get()) {
+                return;
+            }
+            self->appState.inputLevel = level;
+            if (self->dictationIndicator) {
                 self->dictationIndicator->pushLevel(level);
             }
         });
+    };
+    audioCapture->onCaptureLost = [weak] {
+        if (auto self = weak.lock()) {
+            self->handleCaptureLost();
+        }
     };
 }
 
@@ -136,11 +139,10 @@ void DictationController::setupDictation(std::shared_ptr<TextInsertion> inserter
         hotkey->start();
     }
     globalHotkey = std::move(hotkey);
-    hotkeyChangedObserver = notificationCenter.addObserver(
+    hotkeyChangedObserver = notificationCenter.observe<HotkeyOption>(
         notifications::hotkeyChanged,
-        [weak](const std::any& object) {
+        [weak](const HotkeyOption* option) {
             auto self = weak.lock();
-            const auto* option = std::any_cast<HotkeyOption>(&object);
             if (self && option && self->globalHotkey) {
                 self->globalHotkey->updateOption(*option);
             }
@@ -231,6 +233,26 @@ void DictationController::handleCaptureStarted(bool ok) {
     scheduleDelayedReset(errorResetDelay, dictationGeneration, false);
 }
 
+void DictationController::handleCaptureLost() {
+    if (appState.state.get() != VokariState::listening) {
+        return;
+    }
+    debugLog("❌ Audio capture lost — ending the recording");
+    playSound("Basso");
+    auto session = sessionInProgress();
+    if (session && session->durationSeconds() >= minRecordingSeconds) {
+        // What was heard before the loss still becomes text; the capsule says what happened meanwhile.
+        stopFromToggle();
+        showError(kCaptureLostSending);
+        return;
+    }
+    endRecording();
+    isCommandMode = false;
+    showError(kCaptureLost);
+    appState.state = VokariState::error;
+    scheduleDelayedReset(errorResetDelay, dictationGeneration, false);
+}
+
 void DictationController::handleMaxDuration() {
     if (appState.state.get() != VokariState::listening) {
         return;
@@ -298,7 +320,8 @@ void DictationController::stopDictation() {
     showProcessing();
     auto wav = session->getWAVData();
     std::uint64_t generation = ++dictationGeneration;
-    debugLog("🎙 Sending " + std::to_string(wav.size()) + " bytes (" + oneDecimal(duration) + "s) to backend...");
+    debugLog("🎙 Sending " + std::to_string(wav.size()) + " bytes (" + fixedDecimal(duration, 1) +
+             "s) to backend...");
 
     // The answer is pasted where this recording began, even if a newer recording has picked another target.
     std::weak_ptr<DictationController> weak = weak_from_this();
@@ -403,24 +426,30 @@ void DictationController::showAlert(const std::string& title, const std::string&
 }
 
 void DictationController::showIndicator() {
+    appState.errorMessage = std::nullopt;
     if (dictationIndicator) {
         dictationIndicator->showIndicator();
     }
 }
 
 void DictationController::hideIndicator() {
+    appState.errorMessage = std::nullopt;
+    appState.inputLevel = 0.0f;
     if (dictationIndicator) {
         dictationIndicator->hideIndicator();
     }
 }
 
 void DictationController::showProcessing() {
+    appState.inputLevel = 0.0f;
     if (dictationIndicator) {
         dictationIndicator->showProcessing();
     }
 }
 
 void DictationController::showError(const std::string& message) {
+    appState.errorMessage = message;
+    appState.inputLevel = 0.0f;
     if (dictationIndicator) {
         dictationIndicator->showError(message);
     }

@@ -6,7 +6,6 @@
 #include "app/DesktopServices.h"
 #include "app/DictationSession.h"
 #include "app/Indicator.h"
-#include "app/Settings.h"
 #include "audio/AudioCapture.h"
 #include "command/CommandResult.h"
 #include "command/CommandRunner.h"
@@ -14,6 +13,7 @@
 #include "command/ScreenGrabber.h"
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
+#include "core/Settings.h"
 #include "core/Subscription.h"
 #include "desktop/HotkeyMonitor.h"
 #include "desktop/RunningApp.h"
@@ -59,6 +59,8 @@ public:
     static constexpr double dismissResetDelay = 2.0;
     static constexpr double actionStartDelay = 0.2;
     static constexpr std::size_t logExcerptLength = 60;
+    static constexpr const char* kCaptureLost = "Microphone lost — try again";
+    static constexpr const char* kCaptureLostSending = "Microphone lost — sending what was heard";
 
     static std::shared_ptr<DictationController> create(Dependencies deps);
     ~DictationController();
@@ -103,6 +105,8 @@ private:
     std::shared_ptr<DictationSession> endRecording();
 
     void handleCaptureStarted(bool ok);
+    // Capture ended for good in the middle of a recording (the engine's restarts ran out).
+    void handleCaptureLost();
     void handleMaxDuration();
     void rejectTooShort();
     void handleProcessResult(std::uint64_t generation, const std::optional<RunningApp>& target,

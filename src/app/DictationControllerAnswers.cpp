@@ -1,7 +1,8 @@
 // How the controller handles answers from the backend, and the delayed steps that follow them.
 #include "app/DictationController.h"
+#include "core/Utf8Prefix.h"
 
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
 
 #include <string_view>
 #include <utility>
@@ -9,21 +10,6 @@
 
 namespace vokari {
 namespace {
-
-// The first `count` characters (code points) of UTF-8 text; a character is never cut in half.
-std::string utf8Prefix(std::string_view text, std::size_t count) {
-    std::size_t seen = 0;
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        bool startsCharacter = (static_cast<unsigned char>(text[i]) & 0xC0) != 0x80;
-        if (startsCharacter) {
-            if (seen == count) {
-                return std::string(text.substr(0, i));
-            }
-            ++seen;
-        }
-    }
-    return std::string(text);
-}
 
 const char* const kRateLimitTitle = "Daily limit reached";
 const char* const kRateLimitMessage =

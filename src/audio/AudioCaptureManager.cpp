@@ -1,6 +1,7 @@
 #include "audio/AudioCaptureManager.h"
 
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
+#include "core/NumberText.h"
 
 #include <algorithm>
 #include <array>
@@ -25,36 +26,19 @@ struct AudioCaptureManager::TapContext {
 
 namespace {
 
-// Shortest decimal that reads back exactly, always with a fraction: 48000.0, 44100.0, 22050.5.
-std::string formatRate(double rate) {
-    std::array<char, 64> buf{};
-    auto [end, ec] = std::to_chars(buf.data(), buf.data() + buf.size(), rate);
-    std::string text(buf.data(), ec == std::errc() ? end : buf.data());
-    if (text.find_first_of(".eEn") == std::string::npos) {
-        text += ".0";
-    }
-    return text;
-}
-
-std::string formatOneDecimal(double value) {
-    char buf[64];
-    std::snprintf(buf, sizeof buf, "%.1f", value);
-    return buf;
-}
-
 AudioFormat makeTargetFormat() {
     return AudioFormat{16000.0, 1, CommonFormat::float32, false};
 }
 
 } // namespace
 
-AudioCaptureManager::AudioCaptureManager(MainQueue& queue, Platform platform, AppState& appState,
+AudioCaptureManager::AudioCaptureManager(MainQueue& queue, Platform platform, MicName& micName,
                                          NotificationCenter& center)
-    : queue(queue), platform(std::move(platform)), appState(appState), center(center) {}
+    : queue(queue), platform(std::move(platform)), micName(micName), center(center) {}
 
-std::shared_ptr<AudioCaptureManager> AudioCaptureManager::create(MainQueue& queue, Platform platform,
-                                                                 AppState& appState, NotificationCenter& center) {
-    std::shared_ptr<AudioCaptureManager> manager(new AudioCaptureManager(queue, std::move(platform), appState, center));
+std::shared_ptr<AudioCaptureManager> AudioCaptureManager::create(MainQueue& queue, Platform platform, MicName& micName,
+                                                                 NotificationCenter& center) {
+    std::shared_ptr<AudioCaptureManager> manager(new AudioCaptureManager(queue, std::move(platform), micName, center));
     manager->detectMicrophone();
     manager->installDefaultDeviceListener();
     return manager;
@@ -76,82 +60,154 @@ bool AudioCaptureManager::firstBufferReceived() const {
     return tapContext && tapContext->firstBufferReceived.load();
 }
 
+void AudioCaptureManager::offMain(std::function<void()> work) {
+    if (platform.runBlocking) {
+        platform.runBlocking(std::move(work));
+    } else {
+        work();
+    }
+}
+
 bool AudioCaptureManager::startCapture() {
     if (isCapturing) {
         reportCaptureStarted(true);
         return true;
     }
+    if (startInFlight) {
+        return true; // its outcome is on its way
+    }
     auto engine = getOrCreateEngine();
-    setInputDevice(getDefaultInputDeviceID(), *engine);
-    detectMicrophone();
-
-    // The target format is a plain value here and cannot fail to be made.
-    const AudioFormat targetFormat = makeTargetFormat();
-
-    engineStartTime = queue.now();
-    if (auto error = engine->start()) {
-        debugLog("❌ Audio engine failed: " + *error);
-        return failStart();
-    }
-
-    const AudioFormat inputFormat = engine->inputFormat();
-    debugLog("🎤 Actual input format: " + formatRate(inputFormat.sampleRate) + "Hz " +
-             std::to_string(inputFormat.channelCount) + "ch");
-    if (!(inputFormat.sampleRate > 0) || inputFormat.channelCount == 0) {
-        debugLog("❌ Invalid format after engine start");
-        engine->stop();
-        reportCaptureStarted(false);
-        return false;
-    }
-
-    const bool passthrough = inputFormat.sampleRate == 16000.0 && inputFormat.channelCount == 1 &&
-                             inputFormat.commonFormat == CommonFormat::float32;
     auto context = std::make_shared<TapContext>();
     context->owner = weak_from_this();
     context->queue = &queue;
-    context->targetFormat = targetFormat;
-    if (passthrough) {
+    context->targetFormat = makeTargetFormat(); // a plain value here; it cannot fail to be made
+    context->onAudioBuffer = onAudioBuffer;
+    engineStartTime = queue.now();
+    const std::uint64_t generation = ++startGeneration;
+    const bool fromPendingTask = startingFromPendingTask;
+    startInFlight = true;
+
+    // Everything that waits on the sound server runs away from the main thread (when the platform offers a
+    // worker); the outcome comes back through the main queue.
+    std::weak_ptr<AudioCaptureManager> weak = weak_from_this();
+    auto monitor = platform.deviceMonitor;
+    auto makeConverter = platform.makeConverter;
+    if (!platform.runBlocking) {
+        auto outcome = runStartSequence(*engine, *monitor, makeConverter, context);
+        return finishStart(generation, fromPendingTask, std::move(outcome));
+    }
+    platform.runBlocking([weak, engine, monitor, makeConverter, context, generation, fromPendingTask, q = &queue] {
+        auto outcome = runStartSequence(*engine, *monitor, makeConverter, context);
+        if (weak.expired()) {
+            // Nobody is left to stop what was started.
+            engine->removeTap();
+            engine->stop();
+            return;
+        }
+        q->post([weak, generation, fromPendingTask, outcome = std::move(outcome)]() mutable {
+            if (auto self = weak.lock()) {
+                self->finishStart(generation, fromPendingTask, std::move(outcome));
+            }
+        });
+    });
+    return true;
+}
+
+AudioCaptureManager::StartOutcome AudioCaptureManager::runStartSequence(AudioEngine& engine,
+                                                                        AudioDeviceMonitor& monitor,
+                                                                        const SampleConverterFactory& makeConverter,
+                                                                        const std::shared_ptr<TapContext>& context) {
+    StartOutcome outcome;
+    outcome.context = context;
+    setInputDevice(monitor.defaultInputDevice(), engine);
+    outcome.micName = readMicrophoneName(monitor);
+
+    if (auto error = engine.start()) {
+        debugLog("❌ Audio engine failed: " + *error);
+        outcome.step = StartStep::engineFailed;
+        return outcome;
+    }
+    const AudioFormat inputFormat = engine.inputFormat();
+    debugLog("🎤 Actual input format: " + shortestDecimal(inputFormat.sampleRate) + "Hz " +
+             std::to_string(inputFormat.channelCount) + "ch");
+    if (!(inputFormat.sampleRate > 0) || inputFormat.channelCount == 0) {
+        debugLog("❌ Invalid format after engine start");
+        engine.stop();
+        outcome.step = StartStep::unusable;
+        return outcome;
+    }
+    outcome.inputFormat = inputFormat;
+    outcome.passthrough = inputFormat.sampleRate == 16000.0 && inputFormat.channelCount == 1 &&
+                          inputFormat.commonFormat == CommonFormat::float32;
+    if (outcome.passthrough) {
         debugLog("🎤 Native 16kHz mono — passthrough mode");
     } else {
-        context->converter = platform.makeConverter ? platform.makeConverter(inputFormat, targetFormat) : nullptr;
+        context->converter = makeConverter ? makeConverter(inputFormat, context->targetFormat) : nullptr;
         if (!context->converter) {
             debugLog("❌ Failed to create audio converter");
-            engine->stop();
-            reportCaptureStarted(false);
-            return false;
+            engine.stop();
+            outcome.step = StartStep::unusable;
+            return outcome;
         }
     }
 
-    context->onAudioBuffer = onAudioBuffer;
-    context->captureStartTime = queue.now();
-    tapContext = context; // bufferCount = 0, firstBufferReceived = false
-
+    context->captureStartTime = context->queue->now();
     const auto tapFrames = static_cast<std::uint32_t>(inputFormat.sampleRate * 0.1);
-    engine->removeTap();
-    auto tapError =
-        engine->installTap(tapFrames, [context](const AudioInputBuffer& buffer) { handleTapBuffer(*context, buffer); });
-    if (tapError) {
-        handleTapInstallationFailure(*tapError);
+    engine.removeTap();
+    if (auto tapError = engine.installTap(
+            tapFrames, [context](const AudioInputBuffer& buffer) { handleTapBuffer(*context, buffer); })) {
+        outcome.step = StartStep::tapFailed;
+        outcome.tapError = *tapError;
+        return outcome;
+    }
+    outcome.step = StartStep::started;
+    return outcome;
+}
+
+bool AudioCaptureManager::finishStart(std::uint64_t generation, bool fromPendingTask, StartOutcome outcome) {
+    startInFlight = false;
+    auto engine = audioEngine;
+    if (generation != startGeneration || !engine) {
+        // Stopped while the start was under way: undo it quietly.
+        if (engine && outcome.step == StartStep::started) {
+            offMain([engine] {
+                engine->removeTap();
+                engine->stop();
+            });
+        }
         return false;
     }
-
+    publishMicrophoneName(outcome.micName);
+    switch (outcome.step) {
+    case StartStep::engineFailed:
+        return failStart(fromPendingTask);
+    case StartStep::unusable:
+        reportCaptureStarted(false);
+        return false;
+    case StartStep::tapFailed:
+        handleTapInstallationFailure(outcome.tapError);
+        return false;
+    case StartStep::started:
+        break;
+    }
+    tapContext = outcome.context;
     engineCreationFailures = 0;
     configObserver.reset();
     registerConfigObserver(*engine);
     isCapturing = true;
     pendingRestart = TaskHandle(); // not cancelled: it is the task running now, if any
-    debugLog("🟢 Audio capture started — " + formatRate(inputFormat.sampleRate) + "Hz → 16kHz" +
-             (passthrough ? " (passthrough)" : ""));
+    debugLog("🟢 Audio capture started — " + shortestDecimal(outcome.inputFormat.sampleRate) + "Hz → 16kHz" +
+             (outcome.passthrough ? " (passthrough)" : ""));
     reportCaptureStarted(true);
     armHealthCheck();
     return true;
 }
 
-bool AudioCaptureManager::failStart() {
+bool AudioCaptureManager::failStart(bool fromPendingTask) {
     // A start made by a scheduled restart is part of a recording in progress whose owner no longer listens for
     // outcomes; one refused start (a sound server restarting, a device re-enumerating) must not end it while the
     // restart budget lasts. A start asked for by the owner fails at once.
-    if (startingFromPendingTask) {
+    if (fromPendingTask) {
         scheduleRestart();
         return false;
     }
@@ -159,9 +215,9 @@ bool AudioCaptureManager::failStart() {
     return false;
 }
 
-void AudioCaptureManager::handleTapInstallationFailure(const std::string& exceptionText) {
-    debugLog("❌ installTap threw NSException: " + (exceptionText.empty() ? std::string("unknown") : exceptionText));
-    audioEngine->stop();
+void AudioCaptureManager::handleTapInstallationFailure(const std::string& failureText) {
+    debugLog("❌ installTap threw NSException: " + (failureText.empty() ? std::string("unknown") : failureText));
+    offMain([engine = audioEngine] { engine->stop(); });
     engineCreationFailures += 1;
     if (engineCreationFailures < maxEngineCreationFailures) {
         debugLog("🔄 Will retry with fresh engine (failure " + std::to_string(engineCreationFailures) + "/" +
@@ -176,7 +232,7 @@ void AudioCaptureManager::handleTapInstallationFailure(const std::string& except
     }
     debugLog("❌ installTap failed " + std::to_string(maxEngineCreationFailures) + " times — giving up");
     engineCreationFailures = 0;
-    reportCaptureStarted(false);
+    reportGiveUp();
 }
 
 void AudioCaptureManager::registerConfigObserver(AudioEngine& engine) {
@@ -270,7 +326,7 @@ void AudioCaptureManager::runHealthCheck(double delay) {
         return;
     }
     if (!firstBufferReceived()) {
-        debugLog("⚠️ No audio buffers after " + formatOneDecimal(delay) +
+        debugLog("⚠️ No audio buffers after " + fixedDecimal(delay, 1) +
                  "s — device may not be ready, restarting (attempt " + std::to_string(totalRestartCount + 1) + "/" +
                  std::to_string(maxTotalRestarts) + ")");
         restartCapture();
@@ -305,8 +361,10 @@ void AudioCaptureManager::restartCapture() {
     bufferHealthCheck.cancel();
     bufferHealthCheck = TaskHandle();
     configObserver.reset();
-    audioEngine->removeTap();
-    audioEngine->stop();
+    offMain([engine = audioEngine] {
+        engine->removeTap();
+        engine->stop();
+    });
     isCapturing = false;
     scheduleRestart();
 }
@@ -315,11 +373,11 @@ void AudioCaptureManager::scheduleRestart() {
     const int n = ++totalRestartCount;
     if (n > maxTotalRestarts) {
         debugLog("❌ Max total restarts reached (" + std::to_string(maxTotalRestarts) + ") — stopping");
-        reportCaptureStarted(false);
+        reportGiveUp();
         return;
     }
     const double delay = std::min(0.5 * std::pow(1.5, n - 1), 4.0);
-    debugLog("🔄 Restart #" + std::to_string(n) + " — retrying in " + formatOneDecimal(delay) + "s");
+    debugLog("🔄 Restart #" + std::to_string(n) + " — retrying in " + fixedDecimal(delay, 1) + "s");
     pendingRestart = queue.postAfter(delay, [weak = weak_from_this()] {
         if (auto self = weak.lock()) {
             self->runPendingStart();
@@ -334,6 +392,8 @@ void AudioCaptureManager::runPendingStart() {
 }
 
 void AudioCaptureManager::stopCapture() {
+    ++startGeneration; // a start still under way is undone when its outcome arrives
+    startInFlight = false;
     pendingRestart.cancel();
     pendingRestart = TaskHandle();
     bufferHealthCheck.cancel();
@@ -341,8 +401,10 @@ void AudioCaptureManager::stopCapture() {
     totalRestartCount = 0;
     configObserver.reset();
     if (isCapturing && audioEngine) {
-        audioEngine->removeTap();
-        audioEngine->stop();
+        offMain([engine = audioEngine] {
+            engine->removeTap();
+            engine->stop();
+        });
         isCapturing = false;
         const auto count = tapContext ? tapContext->bufferCount.load() : 0;
         debugLog("⏹ Audio capture stopped — " + std::to_string(count) + " buffers");
@@ -354,8 +416,10 @@ std::shared_ptr<AudioEngine> AudioCaptureManager::getOrCreateEngine() {
         return audioEngine;
     }
     if (audioEngine) {
-        audioEngine->removeTap();
-        audioEngine->stop();
+        offMain([engine = audioEngine] {
+            engine->removeTap();
+            engine->stop();
+        });
         debugLog("♻️ Replacing old engine with fresh instance");
     }
     audioEngine = platform.makeEngine();
@@ -363,7 +427,7 @@ std::shared_ptr<AudioEngine> AudioCaptureManager::getOrCreateEngine() {
     return audioEngine;
 }
 
-bool AudioCaptureManager::setInputDevice(AudioDeviceId device, AudioEngine& engine) {
+bool AudioCaptureManager::setInputDevice(AudioDeviceId device, AudioEngine& engine) { // any thread
     if (!engine.hasInputUnit()) {
         debugLog("⚠️ setInputDevice: no audio unit on input node");
         return false;
@@ -377,19 +441,41 @@ bool AudioCaptureManager::setInputDevice(AudioDeviceId device, AudioEngine& engi
     return false;
 }
 
-AudioDeviceId AudioCaptureManager::getDefaultInputDeviceID() {
-    return platform.deviceMonitor->defaultInputDevice();
+std::string AudioCaptureManager::readMicrophoneName(AudioDeviceMonitor& monitor) {
+    const std::string name = monitor.deviceName(monitor.defaultInputDevice()).value_or("Unknown");
+    debugLog("🎤 Microphone: " + name);
+    return name;
 }
 
-std::optional<std::string> AudioCaptureManager::getDeviceName(AudioDeviceId device) {
-    return platform.deviceMonitor->deviceName(device);
+void AudioCaptureManager::publishMicrophoneName(const std::string& name) {
+    micName = name;
+    center.post(micNameChangedNotification);
 }
 
 void AudioCaptureManager::detectMicrophone() {
-    const std::string name = getDeviceName(getDefaultInputDeviceID()).value_or("Unknown");
-    appState.currentMicName = name;
-    debugLog("🎤 Microphone: " + name);
-    center.post(micNameChangedNotification);
+    std::weak_ptr<AudioCaptureManager> weak = weak_from_this();
+    if (!platform.runBlocking) {
+        publishMicrophoneName(readMicrophoneName(*platform.deviceMonitor));
+        return;
+    }
+    platform.runBlocking([weak, monitor = platform.deviceMonitor, q = &queue] {
+        auto name = readMicrophoneName(*monitor);
+        q->post([weak, name] {
+            if (auto self = weak.lock()) {
+                self->publishMicrophoneName(name);
+            }
+        });
+    });
+}
+
+void AudioCaptureManager::reportGiveUp() {
+    // The owner listens for the outcome of its start until the first one arrives; after that, a loss is news of
+    // its own, or the recording would go on silently with no audio.
+    if (onCaptureStarted) {
+        reportCaptureStarted(false);
+    } else if (auto lost = onCaptureLost) {
+        lost();
+    }
 }
 
 void AudioCaptureManager::handleDefaultDeviceChanged() {

@@ -1,6 +1,6 @@
 #include "command/CommandActionJson.h"
 
-#include "transport/JsonText.h"
+#include "core/JsonText.h"
 
 #include <cstdint>
 

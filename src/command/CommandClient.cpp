@@ -1,12 +1,12 @@
 #include "command/CommandClient.h"
 
-#include "app/DebugLog.h"
 #include "command/CommandActionJson.h"
+#include "core/DebugLog.h"
+#include "core/JsonText.h"
+#include "core/Utf8Prefix.h"
 #include "core/Uuid.h"
-#include "transport/BackendOrigin.h"
-#include "transport/JsonText.h"
-#include "transport/MultipartBody.h"
-#include "transport/RefineClient.h"
+#include "http/BackendOrigin.h"
+#include "http/MultipartBody.h"
 
 #include <algorithm>
 
@@ -15,11 +15,6 @@ namespace vokari {
 CommandClient::CommandClient(std::shared_ptr<HttpTransport> transport, std::string baseURL, std::string deviceId)
     : transport(transport ? std::move(transport) : std::make_shared<UnavailableTransport>()),
       baseURL(std::move(baseURL)), deviceId(std::move(deviceId)) {}
-
-std::shared_ptr<CommandClient> CommandClient::fromShared() {
-    auto client = RefineClient::shared();
-    return std::make_shared<CommandClient>(client->transport(), client->baseURL(), client->currentDeviceId());
-}
 
 void CommandClient::sendCommand(std::vector<std::uint8_t> audioData, std::string screenshotBase64,
                                 Completion completion) {
@@ -45,7 +40,7 @@ void CommandClient::sendCommand(std::vector<std::uint8_t> audioData, std::string
 
 CommandResult CommandClient::resultFor(const HttpResult& answer) {
     if (auto* error = std::get_if<TransportError>(&answer)) {
-        debugLog("⚠️ Command request failed: " + error->localizedDescription);
+        debugLog("⚠️ Command request failed: " + error->description);
         return CommandError{"Network error — try again"};
     }
     const auto& response = std::get<HttpResponse>(answer);
@@ -76,7 +71,7 @@ CommandResult CommandClient::resultFor(const HttpResult& answer) {
             }
         }
     }
-    debugLog("🎯 Command response: \"" + JsonText::prefix(plan.transcript, 60) + "\" → " +
+    debugLog("🎯 Command response: \"" + utf8Prefix(plan.transcript, 60) + "\" → " +
              std::to_string(plan.actions.size()) + " actions in " + std::to_string(plan.totalMs) + "ms");
     return CommandSuccess{std::move(plan)};
 }

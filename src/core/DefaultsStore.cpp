@@ -2,6 +2,42 @@
 
 namespace vokari {
 
+void DefaultsStore::set(const std::string& key, const nlohmann::json& value) {
+    write(key, value);
+    notify(key);
+}
+
+void DefaultsStore::remove(const std::string& key) {
+    erase(key);
+    notify(key);
+}
+
+Subscription DefaultsStore::observeChanges(std::function<void(const std::string& key)> fn) {
+    std::lock_guard lock(observers->mutex);
+    const auto id = observers->nextId++;
+    observers->list.emplace_back(id, std::make_shared<std::function<void(const std::string&)>>(std::move(fn)));
+    return Subscription([weak = std::weak_ptr<Observers>(observers), id] {
+        if (auto o = weak.lock()) {
+            std::lock_guard lock(o->mutex);
+            std::erase_if(o->list, [id](const auto& entry) { return entry.first == id; });
+        }
+    });
+}
+
+void DefaultsStore::notify(const std::string& key) {
+    std::vector<std::shared_ptr<std::function<void(const std::string&)>>> targets;
+    {
+        std::lock_guard lock(observers->mutex);
+        for (const auto& entry : observers->list) {
+            targets.push_back(entry.second);
+        }
+    }
+    // Called outside the lock, so an observer may read or write settings.
+    for (const auto& fn : targets) {
+        (*fn)(key);
+    }
+}
+
 std::optional<bool> DefaultsStore::boolValue(const std::string& key) const {
     auto v = object(key);
     if (!v) {
@@ -42,12 +78,12 @@ std::optional<nlohmann::json> MemoryDefaultsStore::object(const std::string& key
     return *it;
 }
 
-void MemoryDefaultsStore::set(const std::string& key, const nlohmann::json& value) {
+void MemoryDefaultsStore::write(const std::string& key, const nlohmann::json& value) {
     std::lock_guard lock(mutex);
     values[key] = value;
 }
 
-void MemoryDefaultsStore::remove(const std::string& key) {
+void MemoryDefaultsStore::erase(const std::string& key) {
     std::lock_guard lock(mutex);
     values.erase(key);
 }

@@ -65,9 +65,9 @@ void JsonFileDefaultsStore::writeLocked(std::vector<std::string>& logLines) {
                                                   .count());
         std::error_code ec;
         std::filesystem::rename(filePath, aside, ec);
-        logLines.push_back(ec ? "⚠️ Settings: replacing unreadable settings file (could not keep a copy: " +
-                                    ec.message() + ")"
-                              : "⚠️ Settings: unreadable settings file kept as " + aside.string());
+        logLines.push_back(
+            ec ? "⚠️ Settings: replacing unreadable settings file (could not keep a copy: " + ec.message() + ")"
+               : "⚠️ Settings: unreadable settings file kept as " + aside.string());
         corrupt = false;
     }
     // Strings that are not valid UTF-8 (from argv, the OS) are stored with U+FFFD rather than failing the write.
@@ -80,7 +80,7 @@ void JsonFileDefaultsStore::writeLocked(std::vector<std::string>& logLines) {
     loadedStamp = currentStamp();
 }
 
-void JsonFileDefaultsStore::emit(const std::vector<std::string>& lines) const {
+void JsonFileDefaultsStore::logAll(const std::vector<std::string>& lines) const {
     if (log) {
         for (const auto& l : lines) {
             log(l);
@@ -98,11 +98,11 @@ std::optional<nlohmann::json> JsonFileDefaultsStore::object(const std::string& k
             result = *it;
         }
     }
-    emit(lines);
+    logAll(lines);
     return result;
 }
 
-void JsonFileDefaultsStore::set(const std::string& key, const nlohmann::json& value) {
+void JsonFileDefaultsStore::write(const std::string& key, const nlohmann::json& value) {
     std::vector<std::string> lines;
     {
         std::lock_guard lock(mutex);
@@ -110,10 +110,10 @@ void JsonFileDefaultsStore::set(const std::string& key, const nlohmann::json& va
         values[key] = value;
         writeLocked(lines);
     }
-    emit(lines);
+    logAll(lines);
 }
 
-void JsonFileDefaultsStore::remove(const std::string& key) {
+void JsonFileDefaultsStore::erase(const std::string& key) {
     std::vector<std::string> lines;
     {
         std::lock_guard lock(mutex);
@@ -122,7 +122,7 @@ void JsonFileDefaultsStore::remove(const std::string& key) {
             writeLocked(lines);
         }
     }
-    emit(lines);
+    logAll(lines);
 }
 
 } // namespace vokari

@@ -17,11 +17,13 @@ public:
     explicit JsonFileDefaultsStore(std::filesystem::path path, LogFn log = nullptr);
 
     std::optional<nlohmann::json> object(const std::string& key) const override;
-    void set(const std::string& key, const nlohmann::json& value) override;
-    void remove(const std::string& key) override;
 
     const std::filesystem::path& path() const { return filePath; }
     static std::filesystem::path defaultPath();
+
+protected:
+    void write(const std::string& key, const nlohmann::json& value) override;
+    void erase(const std::string& key) override;
 
 private:
     struct Stamp {
@@ -34,7 +36,7 @@ private:
     // Reloads when the file changed on disk. Appends log lines instead of logging under the lock.
     void refreshLocked(std::vector<std::string>& logLines) const;
     void writeLocked(std::vector<std::string>& logLines);
-    void emit(const std::vector<std::string>& lines) const;
+    void logAll(const std::vector<std::string>& lines) const;
 
     std::filesystem::path filePath;
     LogFn log;

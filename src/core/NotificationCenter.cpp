@@ -6,12 +6,6 @@ namespace vokari {
 
 NotificationCenter::NotificationCenter() : state(std::make_shared<State>()) {}
 
-NotificationCenter& NotificationCenter::defaultCenter() {
-    // Never destroyed: posts from worker threads during exit must not reach a dead centre.
-    static auto* center = new NotificationCenter;
-    return *center;
-}
-
 Subscription NotificationCenter::addObserver(std::string name, Observer fn, MainQueue* queue) {
     auto entry = std::make_shared<Entry>(
         Entry{std::move(name), std::move(fn), queue, std::make_shared<std::atomic<bool>>(true)});

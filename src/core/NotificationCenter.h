@@ -2,7 +2,7 @@
 // In-process notifications by name ("vokari.…") with an optional object. post() may be called from any thread;
 // an observer registered with a queue is called through that queue, one registered without a queue is called
 // synchronously on the posting thread. Observers are removed when their Subscription goes.
-// defaultCenter() lives for the process; tests may create their own centres.
+// The app's wiring owns the one centre of the app; tests create their own.
 #include "core/MainQueue.h"
 #include "core/Subscription.h"
 
@@ -20,10 +20,17 @@ public:
     using Observer = std::function<void(const std::any& object)>;
 
     NotificationCenter();
-    static NotificationCenter& defaultCenter();
 
     [[nodiscard]] Subscription addObserver(std::string name, Observer fn, MainQueue* queue = nullptr);
     void post(const std::string& name, std::any object = {});
+
+    // Typed observation: fn gets the object when it is a T, else a null pointer (no object, or one of another
+    // type), so observers never unpack payloads by hand.
+    template <class T>
+    [[nodiscard]] Subscription observe(std::string name, std::function<void(const T*)> fn, MainQueue* queue = nullptr) {
+        return addObserver(
+            std::move(name), [fn = std::move(fn)](const std::any& object) { fn(std::any_cast<T>(&object)); }, queue);
+    }
 
 private:
     struct Entry {

@@ -1,6 +1,6 @@
 #include "desktop/GlobalHotkey.h"
 
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
 
 namespace vokari {
 

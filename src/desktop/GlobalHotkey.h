@@ -2,8 +2,8 @@
 // Recognises presses of the chosen hotkey in the system-wide key stream and reports toggle, cancel, hold start
 // and hold end. Main thread: events, timers and callbacks all run there. Owned by the dictation set-up through
 // a shared_ptr (create()), so queued callbacks can hold it weakly.
-#include "app/Settings.h"
 #include "core/MainQueue.h"
+#include "core/Settings.h"
 #include "desktop/HotkeyMonitor.h"
 #include "desktop/KeyEventSource.h"
 

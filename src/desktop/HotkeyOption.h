@@ -1,7 +1,7 @@
 #pragma once
 // The selectable hotkeys: stored raw values, virtual key codes, flag masks, display names and persistence.
 // Plain functions over a value; the custom key's details come from the settings. Any thread.
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 #include <array>
 #include <cstdint>

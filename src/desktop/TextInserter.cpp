@@ -1,6 +1,6 @@
 #include "desktop/TextInserter.h"
 
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
 #include "desktop/TerminalWindowClasses.h"
 #include "desktop/VirtualKeys.h"
 

@@ -2,8 +2,8 @@
 // Pastes finished dictation results into the target application, strictly one after another: clipboard,
 // re-activation (waiting until the window is active), the paste chord, optionally Return. Main thread: insert()
 // and every timed step run there. Owned by the dictation set-up through a shared_ptr (create()).
-#include "app/Settings.h"
 #include "core/MainQueue.h"
+#include "core/Settings.h"
 #include "desktop/AccessibilityTrust.h"
 #include "desktop/InputSynthesizer.h"
 #include "desktop/Pasteboard.h"

@@ -133,6 +133,10 @@ CurlTransport::CurlTransport(Options options) : impl(std::make_shared<Impl>()) {
 }
 
 CurlTransport::~CurlTransport() {
+    shutdown();
+}
+
+void CurlTransport::shutdown() {
     {
         // Woken under the lock: the worker frees the multi handle only under it.
         std::lock_guard lock(impl->mutex);
@@ -140,6 +144,9 @@ CurlTransport::~CurlTransport() {
         if (impl->multi) {
             curl_multi_wakeup(impl->multi);
         }
+    }
+    if (!impl->worker.joinable()) {
+        return;
     }
     if (impl->worker.get_id() == std::this_thread::get_id()) {
         impl->worker.detach();

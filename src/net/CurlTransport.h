@@ -3,7 +3,7 @@
 // verified against the system CA store. A request's time-out bounds the connect and any stretch without progress,
 // not the whole transfer. Completions run on the worker, never on the caller's thread (also while shutting down).
 // Owned by the application (shared_ptr) and handed to every client; destruction fails what is in flight (-999).
-#include "transport/HttpTransport.h"
+#include "http/HttpTransport.h"
 
 #include <chrono>
 #include <cstddef>
@@ -25,6 +25,9 @@ public:
     CurlTransport& operator=(const CurlTransport&) = delete;
 
     void send(HttpRequest request, HttpCompletion completion) override;
+    // Cancels what is in flight (each completion runs, with "cancelled", on the worker) and waits for the worker
+    // to end. Idempotent; the destructor calls it. Not from a completion.
+    void shutdown();
 
     // Requests sent whose completion has not yet returned.
     std::size_t inFlight() const;

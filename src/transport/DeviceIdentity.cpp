@@ -1,9 +1,10 @@
 #include "transport/DeviceIdentity.h"
 
-#include "app/DebugLog.h"
-#include "app/Settings.h"
+#include "core/DebugLog.h"
+#include "core/JsonText.h"
+#include "core/Settings.h"
+#include "core/Utf8Prefix.h"
 #include "core/Uuid.h"
-#include "transport/JsonText.h"
 
 namespace vokari {
 namespace {
@@ -15,7 +16,7 @@ SecretQuery legacyQuery() {
     return {DeviceIdentity::keychainService, DeviceIdentity::keychainAccount, true};
 }
 std::string shortId(const std::string& id) {
-    return JsonText::prefix(id, 8) + "...";
+    return utf8Prefix(id, 8) + "...";
 }
 
 } // namespace

@@ -4,7 +4,7 @@
 // an item exists but cannot be read (locked keyring), nothing is written and this run uses an identifier in
 // memory. Logs each source with the "🔑" lines. Runs on the thread that constructs the client; holds no state.
 #include "core/DefaultsStore.h"
-#include "transport/SecretStore.h"
+#include "core/SecretStore.h"
 
 #include <string>
 

@@ -1,25 +1,12 @@
 #include "transport/LogShipper.h"
 
-#include "transport/BackendOrigin.h"
-#include "transport/JsonText.h"
-#include "transport/RefineClient.h"
+#include "core/JsonText.h"
+#include "http/BackendOrigin.h"
 
 #include <ctime>
 
 namespace vokari {
 namespace {
-
-struct SharedSlot {
-    std::mutex mutex;
-    LogShipperConfig config;
-    bool created = false;
-    std::once_flag once;
-    std::shared_ptr<LogShipper> instance;
-};
-SharedSlot& slot() {
-    static SharedSlot s;
-    return s;
-}
 
 void trimToMax(std::deque<LogShipper::Entry>& buffer) {
     while (buffer.size() > LogShipper::maxBuffer) {
@@ -28,30 +15,6 @@ void trimToMax(std::deque<LogShipper::Entry>& buffer) {
 }
 
 } // namespace
-
-bool LogShipper::configure(LogShipperConfig config) {
-    auto& s = slot();
-    std::lock_guard lock(s.mutex);
-    if (s.created) {
-        return false;
-    }
-    s.config = std::move(config);
-    return true;
-}
-
-std::shared_ptr<LogShipper> LogShipper::shared() {
-    auto& s = slot();
-    std::call_once(s.once, [&s] {
-        LogShipperConfig config;
-        {
-            std::lock_guard lock(s.mutex);
-            s.created = true;
-            config = s.config;
-        }
-        s.instance = create(std::move(config));
-    });
-    return s.instance;
-}
 
 std::shared_ptr<LogShipper> LogShipper::create(LogShipperConfig config) {
     std::shared_ptr<LogShipper> shipper(new LogShipper(std::move(config)));
@@ -66,7 +29,7 @@ LogShipper::LogShipper(LogShipperConfig cfg)
         config.transport = std::make_shared<UnavailableTransport>();
     }
     if (!config.deviceId) {
-        config.deviceId = [] { return RefineClient::shippingDeviceId(); };
+        config.deviceId = [] { return std::optional<std::string>(); };
     }
 }
 

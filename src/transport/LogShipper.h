@@ -2,11 +2,11 @@
 // Collects debug-log lines in memory and posts them in batches to "/logs": at 20 buffered lines, and every
 // 60 s from a timer on the main queue. Keeps at most 200 lines; a batch that fails in transport goes back to
 // the front. log() is callable from any thread and never waits for the network; sends complete on the
-// transport's worker thread. shared() is the process-wide instance (configure() first); tests use create().
-#include "app/DebugLog.h"
+// transport's worker thread. The app's wiring creates and owns it and installs it as the log's sink.
+#include "core/DebugLog.h"
 #include "core/MainQueue.h"
 #include "core/WallClock.h"
-#include "transport/HttpTransport.h"
+#include "http/HttpTransport.h"
 
 #include <deque>
 #include <functional>
@@ -23,7 +23,7 @@ struct LogShipperConfig {
     std::shared_ptr<MainQueue> mainQueue;     // none: no periodic timer
     std::optional<std::string> baseURL;       // none: BackendOrigin::current()
     // The identifier read at each send. Empty: the batch is dropped; nothing: not known yet, the batch stays.
-    // None: RefineClient::shippingDeviceId().
+    // None: never known, so nothing is sent.
     std::function<std::optional<std::string>()> deviceId;
     const WallClock* clock = nullptr; // none: the system clock
 };
@@ -35,8 +35,6 @@ public:
     static constexpr std::size_t maxBuffer = 200;
     static constexpr std::size_t flushThreshold = 20;
 
-    static bool configure(LogShipperConfig config);
-    static std::shared_ptr<LogShipper> shared();
     // Builds a shipper and, 5 s later on the main queue, starts its 60 s flush timer.
     static std::shared_ptr<LogShipper> create(LogShipperConfig config);
     ~LogShipper() override;

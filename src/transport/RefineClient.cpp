@@ -1,12 +1,12 @@
 #include "transport/RefineClient.h"
 
-#include "app/DebugLog.h"
-#include "app/Settings.h"
+#include "core/DebugLog.h"
+#include "core/FileSecretStore.h"
+#include "core/JsonText.h"
+#include "core/Utf8Prefix.h"
 #include "core/Uuid.h"
-#include "transport/BackendOrigin.h"
-#include "transport/FileSecretStore.h"
-#include "transport/JsonText.h"
-#include "transport/MultipartBody.h"
+#include "http/BackendOrigin.h"
+#include "http/MultipartBody.h"
 #include "transport/VocabularyFile.h"
 
 #include <atomic>
@@ -21,20 +21,6 @@ namespace {
 constexpr const char* kSomethingWrong = "Something went wrong — try again";
 constexpr const char* kServerError = "Server error — try again";
 constexpr const char* kUnavailable = "Server temporarily unavailable";
-
-struct SharedSlot {
-    std::mutex mutex;
-    RefineClientConfig config;
-    bool created = false;
-    std::once_flag once;
-    std::shared_ptr<RefineClient> instance;
-    std::atomic<bool> ready{false};
-};
-SharedSlot& slot() {
-    static SharedSlot s;
-    return s;
-}
-thread_local bool constructingShared = false;
 
 std::string hostDeviceName() {
     char name[256] = {};
@@ -60,46 +46,6 @@ const TransportError* errorOf(const HttpResult& r) {
 
 } // namespace
 
-bool RefineClient::configure(RefineClientConfig config) {
-    auto& s = slot();
-    std::lock_guard lock(s.mutex);
-    if (s.created) {
-        return false;
-    }
-    s.config = std::move(config);
-    return true;
-}
-
-std::shared_ptr<RefineClient> RefineClient::shared() {
-    auto& s = slot();
-    std::call_once(s.once, [&s] {
-        RefineClientConfig config;
-        {
-            std::lock_guard lock(s.mutex);
-            s.created = true;
-            config = s.config;
-        }
-        // Reset however construction ends, so a failed first use cannot leave log shipping switched off.
-        struct ConstructingGuard {
-            ConstructingGuard() { constructingShared = true; }
-            ~ConstructingGuard() { constructingShared = false; }
-        } guard;
-        s.instance = create(std::move(config));
-        s.ready.store(true);
-    });
-    return s.instance;
-}
-
-std::optional<std::string> RefineClient::shippingDeviceId() {
-    // Log lines never bring the client into being: that would fix its wiring before the application has
-    // configured it. Until the first real use the shipper keeps its (bounded) buffer.
-    auto& s = slot();
-    if (constructingShared || !s.ready.load()) {
-        return std::nullopt;
-    }
-    return s.instance->currentDeviceId();
-}
-
 std::shared_ptr<RefineClient> RefineClient::create(RefineClientConfig config) {
     std::shared_ptr<RefineClient> client(new RefineClient(std::move(config)));
     client->registerDevice();
@@ -109,13 +55,16 @@ std::shared_ptr<RefineClient> RefineClient::create(RefineClientConfig config) {
 
 RefineClient::RefineClient(RefineClientConfig config)
     : http(config.transport ? config.transport : std::make_shared<UnavailableTransport>()),
-      defaults(config.defaults ? *config.defaults : DefaultsStore::standard()),
+      onProfile(std::move(config.onProfile)),
       base(config.baseURL ? BackendOrigin::normalized(*config.baseURL) : BackendOrigin::current()),
       vocabPath(config.vocabPath.empty() ? VocabularyFile::defaultPath() : config.vocabPath),
       deviceName(config.deviceName ? *config.deviceName : hostDeviceName()),
       osVersion(config.osVersion ? *config.osVersion : kernelVersion()) {
     auto secrets = config.secrets ? config.secrets : std::make_shared<FileSecretStore>();
-    deviceId = DeviceIdentity::settle(*secrets, defaults);
+    // Without the user's settings there is no legacy identifier to migrate.
+    MemoryDefaultsStore noLegacySettings;
+    deviceId = DeviceIdentity::settle(*secrets, config.defaults ? *config.defaults : noLegacySettings);
+    canSend = !std::dynamic_pointer_cast<UnavailableTransport>(http) && BackendOrigin::makeURL(base, "/process");
 }
 
 std::string RefineClient::userFriendlyError(const std::optional<TransportError>& error) {
@@ -169,10 +118,10 @@ void RefineClient::registerDevice() {
     HttpRequest request =
         jsonRequest(*url, {{"device_id", deviceId}, {"device_name", deviceName}, {"os_version", osVersion}});
     request.headers = {{"Content-Type", "application/json"}}; // registration carries no x-device-id
-    std::string shortId = JsonText::prefix(deviceId, 8);
+    std::string shortId = utf8Prefix(deviceId, 8);
     http->send(std::move(request), [shortId](HttpResult result) {
         if (auto* error = errorOf(result)) {
-            debugLog("⚠️ Device registration failed: " + error->localizedDescription);
+            debugLog("⚠️ Device registration failed: " + error->description);
         } else {
             debugLog("✅ Device registered: " + shortId + "...");
         }
@@ -194,27 +143,11 @@ void RefineClient::fetchProfile() {
         if (!self || !response) {
             return;
         }
-        if (auto profile = JsonText::parseObject(response->body)) {
-            self->mergeProfile(*profile);
+        auto profile = JsonText::parseObject(response->body);
+        if (profile && self->onProfile) {
+            self->onProfile(*profile);
         }
     });
-}
-
-void RefineClient::mergeProfile(const nlohmann::json& profile) {
-    if (auto vocab = JsonText::string(profile, "vocab"); vocab && !vocab->empty()) {
-        if (loadVocab().value_or("").empty()) {
-            saveVocabLocally(*vocab);
-            debugLog("☁️ Loaded vocab from server: " + JsonText::prefix(*vocab, 50));
-        }
-    }
-    if (auto preset = JsonText::string(profile, "style_preset")) {
-        Settings settings(defaults);
-        if (settings.stylePreset().value_or("").empty()) {
-            settings.setStylePreset(*preset);
-            settings.setCustomPrompt(JsonText::string(profile, "custom_prompt").value_or(""));
-            debugLog("☁️ Loaded style from server: " + *preset);
-        }
-    }
 }
 
 std::optional<std::string> RefineClient::loadVocab() const {
@@ -253,7 +186,7 @@ void RefineClient::process(std::vector<std::uint8_t> audioData, std::string sour
 
 ProcessResult RefineClient::processResultFor(const HttpResult& answer) {
     if (auto* error = errorOf(answer)) {
-        debugLog("⚠️ Process failed: " + error->localizedDescription);
+        debugLog("⚠️ Process failed: " + error->description);
         return ProcessError{userFriendlyError(*error)};
     }
     const auto& response = std::get<HttpResponse>(answer);
@@ -278,50 +211,35 @@ ProcessResult RefineClient::processResultFor(const HttpResult& answer) {
     ProcessSuccess success{JsonText::string(*object, "raw"), JsonText::string(*object, "refined")};
     auto totalMs = JsonText::integer(*object, "total_ms").value_or(0);
     debugLog("✨ Processed in " + std::to_string(totalMs) +
-             "ms: " + (success.refined ? JsonText::prefix(*success.refined, 60) : std::string("nil")));
+             "ms: " + (success.refined ? utf8Prefix(*success.refined, 60) : std::string("nil")));
     return success;
 }
 
 void RefineClient::syncStyle(const std::string& preset, const std::string& customPrompt, SyncCompletion done) {
-    auto url = BackendOrigin::makeURL(base, "/style");
-    if (!url) {
-        if (done) {
-            done(TransportError{urlError::badURL, "No URL can be formed from the backend origin"});
-        }
-        return;
-    }
     nlohmann::json body = {{"style_preset", preset}};
     if (preset == "custom") {
         body["custom_prompt"] = customPrompt;
     }
-    http->send(jsonRequest(*url, body), [preset, done = std::move(done)](HttpResult result) {
-        auto* error = errorOf(result);
-        if (error) {
-            debugLog("⚠️ Style sync failed: " + error->localizedDescription);
-        } else {
-            debugLog("☁️ Style synced: " + preset);
-        }
-        if (done) {
-            done(error ? std::optional<TransportError>(*error) : std::nullopt);
-        }
-    });
+    push("/style", std::move(body), "Style sync failed: ", "☁️ Style synced: " + preset, std::move(done));
 }
 
 void RefineClient::syncVocab(const std::string& vocab, SyncCompletion done) {
-    auto url = BackendOrigin::makeURL(base, "/profile");
+    push("/profile", {{"vocab", vocab}}, "Vocab sync failed: ", "☁️ Vocab synced to server", std::move(done));
+}
+
+void RefineClient::push(const char* path, nlohmann::json body, std::string failureLine, std::string successLine,
+                        SyncCompletion done) {
+    auto url = BackendOrigin::makeURL(base, path);
     if (!url) {
         if (done) {
             done(TransportError{urlError::badURL, "No URL can be formed from the backend origin"});
         }
         return;
     }
-    http->send(jsonRequest(*url, {{"vocab", vocab}}), [done = std::move(done)](HttpResult result) {
+    http->send(jsonRequest(*url, body), [failureLine = std::move(failureLine), successLine = std::move(successLine),
+                                         done = std::move(done)](HttpResult result) {
         auto* error = errorOf(result);
-        if (error) {
-            debugLog("⚠️ Vocab sync failed: " + error->localizedDescription);
-        } else {
-            debugLog("☁️ Vocab synced to server");
-        }
+        debugLog(error ? "⚠️ " + failureLine + error->description : successLine);
         if (done) {
             done(error ? std::optional<TransportError>(*error) : std::nullopt);
         }

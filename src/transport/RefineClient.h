@@ -1,16 +1,17 @@
 #pragma once
 // The application's client for the backend service: device identity, registration, profile merge, dictation
 // processing, style and vocabulary pushes, history pages. Immutable after construction, so any thread may use
-// it; completions run on the transport's worker thread. shared() is the process-wide instance, built on first
-// use from what configure() was given at start-up; tests build their own with create().
+// it; completions run on the transport's worker thread. The app's wiring creates it (off the main thread: settling
+// the identifier may wait on the Secret Service) and owns it.
 #include "core/DefaultsStore.h"
+#include "core/SecretStore.h"
+#include "http/HttpTransport.h"
 #include "transport/DeviceIdentity.h"
-#include "transport/HttpTransport.h"
 #include "transport/RefineService.h"
-#include "transport/SecretStore.h"
 #include "transport/Transcript.h"
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <string>
@@ -21,11 +22,13 @@ namespace vokari {
 struct RefineClientConfig {
     std::shared_ptr<HttpTransport> transport; // none: every request fails (no network configured)
     std::shared_ptr<SecretStore> secrets;     // none: FileSecretStore at its default path
-    DefaultsStore* defaults = nullptr;        // none: DefaultsStore::standard(); must outlive the client
+    DefaultsStore* defaults = nullptr;        // the user's settings, for the legacy identifier; must outlive the client
     std::optional<std::string> baseURL;       // none: BackendOrigin::current()
     std::filesystem::path vocabPath;          // empty: VocabularyFile::defaultPath()
     std::optional<std::string> deviceName;    // none: the host name, "unknown" when there is none
     std::optional<std::string> osVersion;     // none: the running kernel's major.minor.patch
+    // The fetched profile, on the transport's worker thread; applying it to the settings is the app's job.
+    std::function<void(const nlohmann::json& profile)> onProfile;
 };
 
 class RefineClient : public RefineService, public std::enable_shared_from_this<RefineClient> {
@@ -40,18 +43,13 @@ public:
     static constexpr const char* keychainService = DeviceIdentity::keychainService;
     static constexpr const char* keychainAccount = DeviceIdentity::keychainAccount;
 
-    // Start-up wiring for shared(); returns false (and changes nothing) once the shared client exists.
-    static bool configure(RefineClientConfig config);
-    static std::shared_ptr<RefineClient> shared();
-    // The shared client's identifier for the log shipper; nothing until the shared client exists (and while its
-    // own start-up lines are logged), so logging never builds it before configure() or re-enters its construction.
-    static std::optional<std::string> shippingDeviceId();
     // Settles the identifier, then starts registration and the profile fetch without waiting for them.
     static std::shared_ptr<RefineClient> create(RefineClientConfig config);
 
     const std::string& baseURL() const { return base; }
     const std::string& currentDeviceId() const { return deviceId; }
-    bool isConfigured() const override { return true; }
+    // True only when a request can really leave: a transport exists and the origin forms URLs.
+    bool isConfigured() const override { return canSend; }
     const std::shared_ptr<HttpTransport>& transport() const { return http; }
 
     static std::string userFriendlyError(const std::optional<TransportError>& error);
@@ -77,16 +75,18 @@ private:
     explicit RefineClient(RefineClientConfig config);
     void registerDevice();
     void fetchProfile();
-    void mergeProfile(const nlohmann::json& profile);
+    void push(const char* path, nlohmann::json body, std::string failureLine, std::string successLine,
+              SyncCompletion done);
     HttpRequest jsonRequest(const std::string& url, const nlohmann::json& body) const;
 
     std::shared_ptr<HttpTransport> http;
-    DefaultsStore& defaults;
+    std::function<void(const nlohmann::json&)> onProfile;
     std::string base;
     std::filesystem::path vocabPath;
     std::string deviceName;
     std::string osVersion;
     std::string deviceId;
+    bool canSend = false;
 };
 
 } // namespace vokari

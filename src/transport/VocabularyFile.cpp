@@ -1,7 +1,7 @@
 #include "transport/VocabularyFile.h"
 
 #include "core/AtomicFile.h"
-#include "transport/JsonText.h"
+#include "core/JsonText.h"
 
 #include <sys/stat.h>
 

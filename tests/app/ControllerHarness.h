@@ -3,9 +3,9 @@
 // queue. One per test, on the test's thread; the controller is created last and destroyed first.
 #include "app/AppState.h"
 #include "app/DictationController.h"
-#include "app/Settings.h"
 #include "core/DefaultsStore.h"
 #include "core/NotificationCenter.h"
+#include "core/Settings.h"
 #include "core/VirtualMainQueue.h"
 #include "fakes/FakeDesktop.h"
 

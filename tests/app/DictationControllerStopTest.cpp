@@ -141,3 +141,38 @@ TEST(DictationControllerStop, NothingIsSentWhenTheBackendIsNotConfigured) {
 
 } // namespace
 } // namespace vokari::testing
+
+namespace vokari::testing {
+namespace {
+
+TEST(DictationControllerStop, LostCaptureTellsTheUserAtOnceAndKeepsWhatWasHeard) {
+    // Enough audio before the loss: it is sent as the stop would send it, and the capsule says what happened.
+    ControllerHarness h;
+    h.toggle();
+    h.record(1.0);
+    h.take();
+    h.fake->onCaptureLost();
+    EXPECT_EQ(h.take(), (Lines{"log ❌ Audio capture lost — ending the recording", "sound Basso", "capture stop",
+                               "ui processing", "log 🎙 Sending 32044 bytes (1.0s) to backend...",
+                               "send dictation 32044", "ui error: Microphone lost — sending what was heard"}));
+    EXPECT_EQ(h.state(), VokariState::processing);
+    EXPECT_EQ(h.appState.errorMessage.get(), "Microphone lost — sending what was heard");
+    h.answer(refined("kept words"));
+    EXPECT_EQ(h.take("paste"), Lines{"paste kept words -> XTerm"});
+
+    // Too little audio: an error, then the usual reset; a loss reported when nothing records changes nothing.
+    h.toggle();
+    h.record(0.1);
+    h.take();
+    h.fake->onCaptureLost();
+    EXPECT_EQ(h.take(), (Lines{"log ❌ Audio capture lost — ending the recording", "sound Basso", "capture stop",
+                               "ui error: Microphone lost — try again"}));
+    EXPECT_EQ(h.state(), VokariState::error);
+    h.queue.advance(2.5);
+    EXPECT_EQ(h.state(), VokariState::idle);
+    h.fake->onCaptureLost();
+    EXPECT_EQ(h.take(), Lines{});
+}
+
+} // namespace
+} // namespace vokari::testing

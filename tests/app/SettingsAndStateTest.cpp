@@ -1,5 +1,5 @@
 #include "app/AppState.h"
-#include "app/Settings.h"
+#include "core/Settings.h"
 #include "desktop/HotkeyOption.h"
 
 #include <gtest/gtest.h>

@@ -2,13 +2,16 @@
 
 #include "FakeAudioPlatform.h"
 #include "RecordingSink.h"
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
+#include "core/SerialWorker.h"
 #include "core/VirtualMainQueue.h"
 
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <condition_variable>
+#include <mutex>
 
 using namespace vokari;
 using namespace vokari::testing;
@@ -26,7 +29,7 @@ protected:
     }
 
     void create() {
-        manager = AudioCaptureManager::create(queue, fake.platform(), appState, center);
+        manager = AudioCaptureManager::create(queue, fake.platform(), micName, center);
         manager->onCaptureStarted = [this](bool ok) { outcomes.push_back(ok); };
         manager->onAudioBuffer = [this](const AudioBuffer16k& b) { buffers.push_back(b); };
     }
@@ -40,7 +43,7 @@ protected:
     VirtualMainQueue queue;
     const double t0 = queue.now();
     FakeAudioPlatform fake{queue};
-    AppState appState;
+    AudioCaptureManager::MicName micName;
     NotificationCenter center;
     std::shared_ptr<test::RecordingSink> sink = std::make_shared<test::RecordingSink>();
     std::shared_ptr<AudioCaptureManager> manager;
@@ -50,8 +53,8 @@ protected:
 
 TEST_F(AudioCaptureManagerTest, ConstructionPublishesTheMicrophoneName) {
     std::vector<std::optional<std::string>> seen; // the name is stored before the notification goes out
-    auto observer = center.addObserver(notifications::micNameChanged,
-                                       [&](const std::any&) { seen.push_back(appState.currentMicName()); });
+    auto observer =
+        center.addObserver(notifications::micNameChanged, [&](const std::any&) { seen.push_back(micName()); });
     create();
     EXPECT_THAT(seen, ElementsAre("Fake USB Mic"));
     EXPECT_THAT(logs(), ElementsAre("🎤 Microphone: Fake USB Mic"));
@@ -291,7 +294,7 @@ TEST_F(AudioCaptureManagerTest, DefaultDeviceChangeWhileIdleAndWhileCapturing) {
 
     fake.monitor->changeDefault(9);
     EXPECT_THAT(logs(), ElementsAre("🔄 System default input device changed", "🎤 Microphone: Headset Mic"));
-    EXPECT_EQ(appState.currentMicName(), "Headset Mic");
+    EXPECT_EQ(micName(), "Headset Mic");
     EXPECT_EQ(queue.pendingCount(), 0u);
     EXPECT_EQ(fake.engines.size(), 1u);
     manager->startCapture();
@@ -404,6 +407,88 @@ TEST_F(AudioCaptureManagerTest, NothingRunsOnceTheManagerIsGone) {
     EXPECT_TRUE(buffers.empty());
     EXPECT_EQ(engine->startTimes.size(), 1u);
     EXPECT_FALSE(fake.monitor->listener); // the default-device listener went with it
+}
+
+} // namespace
+
+namespace {
+
+TEST_F(AudioCaptureManagerTest, CaptureLostAfterTheStartWasReportedReachesTheOwnerAsALoss) {
+    // The owner takes only the first outcome of its start (as the controller does); losing capture later must
+    // still reach it, or the recording would go on with no audio.
+    create();
+    int lost = 0;
+    manager->onCaptureStarted = [this](bool ok) {
+        outcomes.push_back(ok);
+        manager->onCaptureStarted = nullptr;
+    };
+    manager->onCaptureLost = [&lost] { ++lost; };
+    manager->startCapture();
+    queue.advance(200); // no buffer ever arrives: every restart fails its health check
+    EXPECT_THAT(outcomes, ElementsAre(true));
+    EXPECT_EQ(lost, 1);
+}
+
+// An engine whose start waits until the test lets it go, as a hung sound server would.
+class SlowEngine : public FakeAudioEngine {
+public:
+    using FakeAudioEngine::FakeAudioEngine;
+    std::optional<std::string> start() override {
+        std::unique_lock lock(mutex);
+        entered = true;
+        changed.notify_all();
+        changed.wait(lock, [this] { return released; });
+        running = true;
+        return std::nullopt;
+    }
+    void waitUntilEntered() {
+        std::unique_lock lock(mutex);
+        changed.wait(lock, [this] { return entered; });
+    }
+    void release() {
+        std::lock_guard lock(mutex);
+        released = true;
+        changed.notify_all();
+    }
+
+private:
+    std::mutex mutex;
+    std::condition_variable changed;
+    bool entered = false;
+    bool released = false;
+};
+
+TEST_F(AudioCaptureManagerTest, AStartWaitingOnTheSoundServerNeverHoldsTheMainThread) {
+    auto worker = std::make_shared<SerialWorker>();
+    auto platform = fake.platform();
+    std::shared_ptr<SlowEngine> engine;
+    platform.makeEngine = [&] { return engine = std::make_shared<SlowEngine>(queue, fake.nextFormat); };
+    platform.runBlocking = [worker](std::function<void()> work) { worker->post(std::move(work)); };
+    manager = AudioCaptureManager::create(queue, platform, micName, center);
+    manager->onCaptureStarted = [this](bool ok) { outcomes.push_back(ok); };
+    ASSERT_TRUE(queue.runUntil([&] { return micName().has_value(); }, std::chrono::seconds(10)));
+
+    EXPECT_TRUE(manager->startCapture()); // returns while the engine is still inside start()
+    engine->waitUntilEntered();
+    EXPECT_THAT(outcomes, IsEmpty());
+    EXPECT_TRUE(manager->startCapture()) << "a second request while one is under way waits for the same outcome";
+    engine->release();
+    ASSERT_TRUE(queue.runUntil([&] { return !outcomes.empty(); }, std::chrono::seconds(10)));
+    EXPECT_THAT(outcomes, ElementsAre(true));
+
+    // Stopped while a start is under way: the late outcome is dropped and the engine stopped again.
+    manager->stopCapture();
+    outcomes.clear();
+    manager->startCapture();
+    manager->stopCapture();
+    bool drained = false; // the start's outcome was posted before this marker
+    worker->post([&] { queue.post([&] { drained = true; }); });
+    ASSERT_TRUE(queue.runUntil([&] { return drained; }));
+    manager.reset();
+    platform = {};
+    worker.reset(); // the undo queued by the late outcome has run once the worker is joined
+    EXPECT_THAT(outcomes, IsEmpty());
+    EXPECT_FALSE(engine->running);
 }
 
 } // namespace

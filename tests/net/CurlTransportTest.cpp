@@ -66,7 +66,7 @@ TEST(CurlTransport, RealFailuresMapToTheirUrlErrorCodes) {
     CurlTransport capped(CurlTransport::Options{64 << 20, 0.2});
     auto timedOut = sendAndWait(capped, {"GET", server.origin() + "/slow", {}, "", 5});
     EXPECT_EQ(codeOf(timedOut), -1001);
-    EXPECT_FALSE(std::get<TransportError>(timedOut).localizedDescription.empty());
+    EXPECT_FALSE(std::get<TransportError>(timedOut).description.empty());
 
     test::ClosedPort closedPort;
     EXPECT_EQ(codeOf(sendAndWait(transport, {"GET", closedPort.origin() + "/", {}, "", 5})), -1004);
@@ -90,7 +90,7 @@ TEST(CurlTransport, TimeOutsCountQuietTimeNotTheWholeTransfer) {
     server.setReadPace(32 * 1024, std::chrono::milliseconds(3));
     const std::size_t size = 16u << 20;
     auto steady = sendAndWait(transport, {"POST", server.origin() + "/upload", {}, std::string(size, 'a'), 1});
-    ASSERT_TRUE(std::holds_alternative<HttpResponse>(steady)) << std::get<TransportError>(steady).localizedDescription;
+    ASSERT_TRUE(std::holds_alternative<HttpResponse>(steady)) << std::get<TransportError>(steady).description;
     EXPECT_EQ(server.requests().at(0).body.size(), size);
 
     // A server that takes the request and then goes quiet: the request fails as timed out.
@@ -104,9 +104,9 @@ TEST(CurlTransport, ResultsWithoutALoopbackReproductionMapAsTheMessagesExpect) {
     EXPECT_EQ(CurlTransport::errorFor(CURLE_PEER_FAILED_VERIFICATION, "").code, -1202);
     EXPECT_EQ(CurlTransport::errorFor(CURLE_PARTIAL_FILE, "").code, -1005);
     EXPECT_EQ(CurlTransport::errorFor(CURLE_TOO_MANY_REDIRECTS, "").code, -1);
-    EXPECT_EQ(CurlTransport::errorFor(CURLE_COULDNT_CONNECT, "Failed to connect to h port 1").localizedDescription,
+    EXPECT_EQ(CurlTransport::errorFor(CURLE_COULDNT_CONNECT, "Failed to connect to h port 1").description,
               "Failed to connect to h port 1");
-    EXPECT_EQ(CurlTransport::errorFor(CURLE_COULDNT_CONNECT, "").localizedDescription, "Couldn't connect to server");
+    EXPECT_EQ(CurlTransport::errorFor(CURLE_COULDNT_CONNECT, "").description, "Couldn't connect to server");
 }
 
 TEST(CurlTransport, SequentialRequestsReuseOneConnection) {

@@ -1,6 +1,6 @@
 // Points the debug log and the XDG directories of every core test run at a private temporary directory,
 // and keeps log lines off the console unless VOKARI_TEST_VERBOSE is set.
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
 
 #include <gtest/gtest.h>
 

@@ -3,8 +3,8 @@
 #include "FakeSecretStore.h"
 #include "RecordingSink.h"
 #include "TestFiles.h"
-#include "transport/FallbackSecretStore.h"
-#include "transport/FileSecretStore.h"
+#include "core/FallbackSecretStore.h"
+#include "core/FileSecretStore.h"
 
 #include <gtest/gtest.h>
 

@@ -1,7 +1,7 @@
 #pragma once
 // An in-memory SecretStore for tests: items keyed by (service, account, synchronizable), with switches that
 // make lookups or adds fail the way a locked or missing keyring does, and a count of every write.
-#include "transport/SecretStore.h"
+#include "core/SecretStore.h"
 
 #include <map>
 #include <mutex>

@@ -1,7 +1,7 @@
 #pragma once
 // An HttpTransport for unit tests: records each request and keeps its completion until the test answers it
 // (on the test's own thread, standing in for the transport's worker). Thread-safe.
-#include "transport/HttpTransport.h"
+#include "http/HttpTransport.h"
 
 #include <mutex>
 #include <vector>

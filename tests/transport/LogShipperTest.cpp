@@ -1,8 +1,8 @@
 // The log shipper's threshold, overflow, put-back, timer and request, on a fake transport and virtual time.
 #include "transport/LogShipper.h"
 #include "FakeTransport.h"
+#include "core/JsonText.h"
 #include "core/VirtualMainQueue.h"
-#include "transport/JsonText.h"
 
 #include <gtest/gtest.h>
 

@@ -1,6 +1,6 @@
 #pragma once
 // A LogSink for tests that keeps every message debugLog hands on, so tests can assert exact log lines.
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
 
 #include <algorithm>
 #include <mutex>

@@ -6,8 +6,8 @@
 #include "RecordingSink.h"
 #include "TestFiles.h"
 #include "core/AtomicFile.h"
+#include "core/JsonText.h"
 #include "net/CurlTransport.h"
-#include "transport/JsonText.h"
 #include "transport/RefineClient.h"
 
 #include <gtest/gtest.h>

@@ -1,13 +1,14 @@
-// RefineClient start-up (identity, registration, profile merge) and its unformable-URL paths, on a fake
+// RefineClient start-up (identity, registration, the app's profile merge) and its unformable-URL paths, on a fake
 // transport.
 #include "transport/RefineClient.h"
 #include "FakeSecretStore.h"
 #include "FakeTransport.h"
 #include "RecordingSink.h"
 #include "TestFiles.h"
-#include "app/Settings.h"
+#include "app/ProfileMerge.h"
 #include "core/AtomicFile.h"
-#include "transport/JsonText.h"
+#include "core/JsonText.h"
+#include "core/Settings.h"
 
 #include <gtest/gtest.h>
 
@@ -29,6 +30,11 @@ protected:
         config.vocabPath = vocab.empty() ? vocabPath : vocab;
         config.deviceName = "desk-1";
         config.osVersion = "6.1.0";
+        // The app's merge, applied where the completion lands (the app hops to its main queue first).
+        config.onProfile = [store = config.defaults, vocabPath = config.vocabPath](const nlohmann::json& profile) {
+            Settings settings(*store);
+            applyProfile(profile, settings, vocabPath);
+        };
         return RefineClient::create(config);
     }
     // Answers registration, then the profile fetch with `profileBody`.

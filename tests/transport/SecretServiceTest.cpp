@@ -2,11 +2,11 @@
 // HOME, and the device identity's lookup order and migrations on it.
 #include "RecordingSink.h"
 #include "TestFiles.h"
+#include "core/FallbackSecretStore.h"
+#include "core/FileSecretStore.h"
 #include "platform/linux/secrets/LibsecretStore.h"
 #include "platform/linux/secrets/SystemSecretStore.h"
 #include "transport/DeviceIdentity.h"
-#include "transport/FallbackSecretStore.h"
-#include "transport/FileSecretStore.h"
 
 #include <gtest/gtest.h>
 #include <libsecret/secret.h>

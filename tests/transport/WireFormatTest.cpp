@@ -1,9 +1,10 @@
 // Multipart layout, backend origin handling, JSON safety at the network boundary and the vocabulary file.
 #include "TestFiles.h"
 #include "core/AtomicFile.h"
-#include "transport/BackendOrigin.h"
-#include "transport/JsonText.h"
-#include "transport/MultipartBody.h"
+#include "core/JsonText.h"
+#include "core/Utf8Prefix.h"
+#include "http/BackendOrigin.h"
+#include "http/MultipartBody.h"
 #include "transport/VocabularyFile.h"
 
 #include <gtest/gtest.h>
@@ -74,14 +75,14 @@ TEST(JsonText, HostileBodiesNeverThrowOrCrash) {
 }
 
 TEST(JsonText, PrefixCountsCharactersNotBytes) {
-    EXPECT_EQ(JsonText::prefix("héllo wörld", 7), "héllo w");
-    EXPECT_EQ(JsonText::prefix("🎙🎙🎙", 2), "🎙🎙");
-    EXPECT_EQ(JsonText::prefix("ab", 60), "ab");
-    EXPECT_EQ(JsonText::prefix("a\xff\xfe"
-                               "bc",
-                               3),
+    EXPECT_EQ(utf8Prefix("héllo wörld", 7), "héllo w");
+    EXPECT_EQ(utf8Prefix("🎙🎙🎙", 2), "🎙🎙");
+    EXPECT_EQ(utf8Prefix("ab", 60), "ab");
+    EXPECT_EQ(utf8Prefix("a\xff\xfe"
+                         "bc",
+                         3),
               "a\xff\xfe");
-    EXPECT_EQ(JsonText::prefix("\xe2\x82", 1), "\xe2"); // truncated sequence: one byte at a time
+    EXPECT_EQ(utf8Prefix("\xe2\x82", 1), "\xe2"); // truncated sequence: one byte at a time
 }
 
 TEST(VocabularyFile, ReadsOnlyAStringVocabAndRewritesKeepingOtherKeys) {

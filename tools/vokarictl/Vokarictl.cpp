@@ -1,19 +1,23 @@
 #include "Vokarictl.h"
 
 #include "Base64.h"
-#include "app/DebugLog.h"
 #include "app/DictationSession.h"
-#include "app/Settings.h"
+#include "app/ProfileMerge.h"
 #include "command/CommandActionJson.h"
 #include "command/CommandClient.h"
 #include "core/AtomicFile.h"
+#include "core/DebugLog.h"
 #include "core/EventLoopMainQueue.h"
+#include "core/JsonFileDefaultsStore.h"
+#include "core/JsonText.h"
+#include "core/Settings.h"
 #include "net/CurlTransport.h"
 #include "platform/linux/secrets/SystemSecretStore.h"
-#include "transport/JsonText.h"
 #include "transport/LogShipper.h"
 #include "transport/RefineClient.h"
+#include "transport/VocabularyFile.h"
 
+#include <atomic>
 #include <charconv>
 #include <chrono>
 #include <cstdio>
@@ -193,19 +197,39 @@ int Vokarictl::run(const std::vector<std::string>& args) {
         if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp == '/') {
             debuglog::setPaths(homeDirectory() / ".vokari.log", std::filesystem::path(tmp) / "vk-debug.log");
         }
+        JsonFileDefaultsStore store(JsonFileDefaultsStore::defaultPath(),
+                                    [](const std::string& line) { debugLog(line); });
         auto queue = std::make_shared<EventLoopMainQueue>();
         auto transport = std::make_shared<CurlTransport>();
         RefineClientConfig clientConfig;
         clientConfig.transport = transport;
         clientConfig.secrets = SystemSecretStore::make();
-        clientConfig.defaults = &DefaultsStore::standard();
-        RefineClient::configure(std::move(clientConfig));
+        clientConfig.defaults = &store;
+        // Applied where the answer lands: nothing else here reads the settings meanwhile, and the store is
+        // safe from any thread.
+        clientConfig.onProfile = [&store](const nlohmann::json& profile) {
+            Settings settings(store);
+            applyProfile(profile, settings, VocabularyFile::defaultPath());
+        };
+        std::shared_ptr<RefineClient> client;
         LogShipperConfig shipperConfig;
         shipperConfig.transport = transport;
         shipperConfig.mainQueue = queue;
-        LogShipper::configure(std::move(shipperConfig));
-        debuglog::setSink(LogShipper::shared());
-        auto client = RefineClient::shared();
+        // Lines logged while the identifier settles wait in the shipper until it is known.
+        auto knownId = std::make_shared<std::atomic<bool>>(false);
+        auto id = std::make_shared<std::string>();
+        shipperConfig.deviceId = [knownId, id]() -> std::optional<std::string> {
+            return knownId->load() ? std::optional<std::string>(*id) : std::nullopt;
+        };
+        auto shipper = LogShipper::create(std::move(shipperConfig));
+        debuglog::setSink(shipper);
+        // The log's sink lets go of the shipper (and with it the transport) before this scope ends.
+        struct SinkReset {
+            ~SinkReset() { debuglog::setSink(nullptr); }
+        } sinkReset;
+        client = RefineClient::create(std::move(clientConfig));
+        *id = client->currentDeviceId();
+        knownId->store(true);
 
         auto outcome = std::make_shared<Outcome>();
         // Completions arrive on the transport's thread; the outcome is settled on the main queue.
@@ -241,11 +265,11 @@ int Vokarictl::run(const std::vector<std::string>& args) {
                 }
             });
         } else if (name == "command") {
-            CommandClient::fromShared()->sendCommand(std::move(audioBytes), base64Encode(*screenshot),
-                                                     [settle](CommandResult result) {
-                                                         bool ok = std::holds_alternative<CommandSuccess>(result);
-                                                         settle(commandJson(result), ok ? exitSuccess : exitFailure);
-                                                     });
+            CommandClient(transport, client->baseURL(), client->currentDeviceId())
+                .sendCommand(std::move(audioBytes), base64Encode(*screenshot), [settle](CommandResult result) {
+                    bool ok = std::holds_alternative<CommandSuccess>(result);
+                    settle(commandJson(result), ok ? exitSuccess : exitFailure);
+                });
         } else if (name == "history") {
             // "No history" and "backend down" both come back as an empty page; only the second is an error here.
             auto failure = std::make_shared<std::optional<std::string>>();
@@ -262,7 +286,7 @@ int Vokarictl::run(const std::vector<std::string>& args) {
         } else if (name == "style") {
             // As the settings view does: "custom" carries the prompt, any other preset an empty one. Without a
             // PROMPT, "custom" pushes the prompt already stored instead of wiping it.
-            Settings settings(DefaultsStore::standard());
+            Settings settings(store);
             const std::string& preset = args[1];
             std::string prompt;
             if (preset == "custom") {

@@ -1,32 +1,32 @@
 #include "app/qt/AppDelegate.h"
 
-#include "app/DebugLog.h"
+#include "app/qt/QtKeyEventPump.h"
+#include "app/qt/QtPasteboard.h"
+#include "app/qt/QtSoundPlayer.h"
 #include "app/qt/RecyclingSoundPlayer.h"
-#include "command/CommandClient.h"
+#include "core/DebugLog.h"
 #include "net/CurlTransport.h"
 #include "platform/linux/audio/LinuxAudioPlatform.h"
 #include "platform/linux/secrets/SystemSecretStore.h"
-#include "platform/linux/x11/QtKeyEventPump.h"
-#include "platform/linux/x11/QtPasteboard.h"
-#include "platform/linux/x11/QtSoundPlayer.h"
 #include "platform/linux/x11/X11AccessibilityTrust.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11InputSynthesizer.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
 #include "platform/linux/x11/X11Workspace.h"
-#include "transport/LogShipper.h"
-#include "transport/RefineClient.h"
 
 namespace vokari {
 
 AppDelegate::AppDelegate(std::shared_ptr<QtMainQueue> queue, std::shared_ptr<DeferredLogSink> sink)
-    : mainQueue(std::move(queue)), logSink(std::move(sink)), appState(AppState::shared()),
-      notificationCenter(NotificationCenter::defaultCenter()), settings(DefaultsStore::standard()) {}
+    : mainQueue(std::move(queue)), logSink(std::move(sink)),
+      defaultsStore(JsonFileDefaultsStore::defaultPath(), [](const std::string& line) { debugLog(line); }),
+      settings(defaultsStore) {}
 
 AppDelegate::~AppDelegate() {
     applicationWillTerminate();
     // The controller goes first, so nothing it schedules reaches a component that is already gone.
     controller.reset();
+    backend.reset();
+    logShipper.reset();
     globalHotkey.reset();
     keyPump.reset();
     keySource.reset();
@@ -55,14 +55,19 @@ void AppDelegate::configureBackend() {
     RefineClientConfig refine;
     refine.transport = transport;
     refine.secrets = SystemSecretStore::make();
-    RefineClient::configure(std::move(refine));
+    refine.defaults = &defaultsStore;
+    backend = BackendConnection::create(mainQueue, std::move(refine), settings);
 
     LogShipperConfig shipping;
     shipping.transport = transport;
     shipping.mainQueue = mainQueue;
-    LogShipper::configure(std::move(shipping));
+    shipping.deviceId = [weak = std::weak_ptr<BackendConnection>(backend)] {
+        auto connection = weak.lock();
+        return connection ? connection->deviceId() : std::nullopt;
+    };
+    logShipper = LogShipper::create(std::move(shipping));
     if (logSink) {
-        logSink->attach(LogShipper::shared());
+        logSink->attach(logShipper);
     }
 }
 
@@ -72,16 +77,16 @@ void AppDelegate::createController() {
     soundPlayer = RecyclingSoundPlayer::create(*mainQueue, [] { return std::make_unique<x11::QtSoundPlayer>(); });
     alertPresenter = std::make_shared<QtAlertPresenter>();
 
-    // The backend client's first user: its construction settles the device identifier and registers the device.
-    auto refine = RefineClient::shared();
+    // The backend client's first user: its construction (on a thread of its own) settles the device identifier and
+    // registers the device; a dictation finished before that waits for it.
+    backend->start();
     DictationController::Dependencies deps{
         .mainQueue = *mainQueue,
         .appState = appState,
         .settings = settings,
         .notificationCenter = notificationCenter,
-        .refineService = refine,
-        .commandService =
-            std::make_shared<CommandClient>(refine->transport(), refine->baseURL(), refine->currentDeviceId()),
+        .refineService = backend,
+        .commandService = backend,
         // The command executor, the screen capture and the main view come with their own components.
         .commandRunner = nullptr,
         .screenGrabber = nullptr,
@@ -94,8 +99,8 @@ void AppDelegate::createController() {
 }
 
 void AppDelegate::setupAudio() {
-    audioCapture = AudioCaptureManager::create(*mainQueue, platform_linux::makeLinuxAudioPlatform(*mainQueue), appState,
-                                               notificationCenter);
+    audioCapture = AudioCaptureManager::create(*mainQueue, platform_linux::makeLinuxAudioPlatform(*mainQueue),
+                                               appState.currentMicName, notificationCenter);
     controller->setupAudio(audioCapture);
 }
 
@@ -131,6 +136,17 @@ void AppDelegate::applicationWillTerminate() {
         controller->shutdown();
     }
     debugLog("🧹 Cleanup complete");
+    // Worker threads stop before anything they call into goes: the identity thread is waited for, the network
+    // worker cancels what is in flight and ends; the log's lines stay with the deferred sink from here on.
+    if (logSink) {
+        logSink->attach(nullptr);
+    }
+    if (backend) {
+        backend->shutdown();
+    }
+    if (transport) {
+        transport->shutdown();
+    }
 }
 
 } // namespace vokari

@@ -1,16 +1,22 @@
 #pragma once
-// The application delegate: owns every long-lived object of the running app and runs the launch sequence
-// (backend client and log shipper wiring, audio set-up, dictation set-up, "🟢 Vokari running") and termination
-// ("🧹 Cleanup complete"). Main thread; needs a QApplication. Created once by the process entry, destroyed
-// before the application object.
+// The application delegate: the app's wiring. It creates and owns every long-lived object of the running app (the
+// settings store, app state, notification centre, backend clients, log shipper, capture, hotkey, inserter) and
+// hands each to the components that need it; it runs the launch sequence (backend, audio set-up, dictation set-up,
+// "🟢 Vokari running") and termination ("🧹 Cleanup complete"), which stops every worker thread before the
+// objects they call into go. Main thread; needs a QApplication. Created once by the process entry, destroyed
+// before the application object and the main queue.
 #include "app/AppState.h"
+#include "app/BackendConnection.h"
 #include "app/DictationController.h"
 #include "app/qt/DeferredLogSink.h"
 #include "app/qt/QtAlertPresenter.h"
 #include "app/qt/QtMainQueue.h"
 #include "audio/AudioCaptureManager.h"
+#include "core/JsonFileDefaultsStore.h"
+#include "core/NotificationCenter.h"
 #include "desktop/GlobalHotkey.h"
 #include "desktop/TextInserter.h"
+#include "transport/LogShipper.h"
 
 #include <memory>
 
@@ -33,8 +39,13 @@ public:
 
     // Runs once the event loop has started.
     void applicationDidFinishLaunching();
-    // Stops the hotkey, the max-duration timer and capture, then logs the clean-up. Idempotent.
+    // Stops the hotkey, the max-duration timer and capture, logs the clean-up, then stops the network and
+    // identity threads (requests in flight are cancelled). Idempotent.
     void applicationWillTerminate();
+
+    AppState& state() { return appState; }
+    NotificationCenter& notifications() { return notificationCenter; }
+    Settings& userSettings() { return settings; }
 
 private:
     void configureBackend();
@@ -44,11 +55,14 @@ private:
 
     std::shared_ptr<QtMainQueue> mainQueue;
     std::shared_ptr<DeferredLogSink> logSink;
-    AppState& appState;
-    NotificationCenter& notificationCenter;
+    JsonFileDefaultsStore defaultsStore;
     Settings settings;
+    AppState appState;
+    NotificationCenter notificationCenter;
 
     std::shared_ptr<CurlTransport> transport;
+    std::shared_ptr<BackendConnection> backend;
+    std::shared_ptr<LogShipper> logShipper;
     std::shared_ptr<x11::X11Connection> x11;
     std::shared_ptr<x11::X11Workspace> workspace;
     std::shared_ptr<SoundPlayer> soundPlayer;

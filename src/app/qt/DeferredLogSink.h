@@ -2,7 +2,7 @@
 // Holds the debug-log lines logged before the log shipper can exist (the first lines come before the event loop
 // that the shipper's timer needs), then hands them in order, and every later line, to the shipper.
 // Any thread. Installed with debuglog::setSink by the process entry, which attaches the shipper at launch.
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
 
 #include <cstddef>
 #include <deque>

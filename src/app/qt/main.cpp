@@ -1,19 +1,18 @@
 // The process entry: display and single-instance checks, log start-up, the Qt application with the main queue on
 // its event loop, the application delegate, and termination on quit, SIGINT, SIGTERM and SIGHUP.
-#include "app/DebugLog.h"
 #include "app/qt/AppDelegate.h"
 #include "app/qt/DeferredLogSink.h"
 #include "app/qt/DisplayProbe.h"
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/UnixSignalWatcher.h"
+#include "core/DebugLog.h"
 
 #include <QApplication>
 #include <QTimer>
 
 #include <csignal>
 #include <cstdio>
-#include <cstdlib>
 #include <memory>
 
 int main(int argc, char** argv) {
@@ -55,21 +54,18 @@ int main(int argc, char** argv) {
     // Vokari lives in the background; closing its last alert must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
 
-    // Network completions hold the queue by address and may arrive until the very end of the process, so the
-    // queue is never destroyed; it is closed before the application object goes.
-    auto* queue = new std::shared_ptr<QtMainQueue>(std::make_shared<QtMainQueue>(&app));
-
+    auto queue = std::make_shared<QtMainQueue>(&app);
     signalWatcher.connectToEventLoop();
 
-    auto delegate = std::make_unique<AppDelegate>(*queue, logSink);
+    auto delegate = std::make_unique<AppDelegate>(queue, logSink);
     QTimer::singleShot(0, &app, [d = delegate.get()] { d->applicationDidFinishLaunching(); });
-    int code = app.exec();
+    const int code = app.exec();
 
+    // Termination stops every worker thread (network, identity, audio) before the objects they call into go, so
+    // the process ends the ordinary way.
     delegate->applicationWillTerminate();
-    (*queue)->close();
     delegate.reset();
-    std::fflush(nullptr);
-    // The backend client and the log shipper are process-wide and keep network worker threads; nothing of theirs
-    // is saved at exit, so the process ends here instead of racing their static destructors.
-    std::_Exit(code);
+    queue->close();
+    debuglog::setSink(nullptr);
+    return code;
 }

@@ -3,13 +3,13 @@
 // a line of one journal ("sound Blow", "ui error: Too short", "log ..."), so a test checks what happened and in
 // which order. Requests, plans and alerts keep their completions for the test to answer. Any thread; owned by
 // the test through a shared_ptr.
-#include "app/DebugLog.h"
 #include "app/DesktopServices.h"
 #include "app/Indicator.h"
 #include "audio/AudioCapture.h"
 #include "command/CommandRunner.h"
 #include "command/CommandService.h"
 #include "command/ScreenGrabber.h"
+#include "core/DebugLog.h"
 #include "desktop/HotkeyMonitor.h"
 #include "desktop/TextInsertion.h"
 #include "desktop/Workspace.h"

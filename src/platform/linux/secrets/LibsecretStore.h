@@ -3,7 +3,7 @@
 // attributes "service" and "account"; the legacy synchronizable item carries "synchronizable" = "true" as well,
 // and a plain query never matches it. Blocking D-Bus calls: use from any thread except a UI thread that must
 // not stall. Owned through shared_ptr by whoever configures the backend client.
-#include "transport/SecretStore.h"
+#include "core/SecretStore.h"
 
 #include <memory>
 

@@ -1,8 +1,8 @@
 #include "platform/linux/secrets/SystemSecretStore.h"
 
+#include "core/FallbackSecretStore.h"
+#include "core/FileSecretStore.h"
 #include "platform/linux/secrets/LibsecretStore.h"
-#include "transport/FallbackSecretStore.h"
-#include "transport/FileSecretStore.h"
 
 #include <cstdlib>
 #include <string>

@@ -2,7 +2,7 @@
 // Picks the secret store for this session: the Secret Service when one answers, mirrored into the private file
 // that answers whenever the Secret Service cannot (a locked keyring with no prompter); the file alone when no
 // Secret Service answers or VOKARI_SECRET_STORE=file. Called once at start-up, on the main thread.
-#include "transport/SecretStore.h"
+#include "core/SecretStore.h"
 
 #include <memory>
 

@@ -2,7 +2,6 @@
 // under the capture logic, driven by a real-time main queue.
 #include "RecordingSink.h"
 #include "TestPulseServer.h"
-#include "app/AppState.h"
 #include "audio/AudioCaptureManager.h"
 #include "core/EventLoopMainQueue.h"
 #include "core/NotificationCenter.h"
@@ -77,7 +76,7 @@ protected:
 
     void createManager() {
         platform = platform_linux::makeLinuxAudioPlatform(queue);
-        manager = AudioCaptureManager::create(queue, platform, appState, center);
+        manager = AudioCaptureManager::create(queue, platform, micName, center);
         manager->onAudioBuffer = [this](const AudioBuffer16k& buffer) {
             std::lock_guard lock(captureMutex);
             EXPECT_EQ(buffer.sampleRate, 16000.0);
@@ -127,7 +126,7 @@ protected:
     std::filesystem::path speech;
     double speechActive = 0;
     EventLoopMainQueue queue;
-    AppState appState;
+    AudioCaptureManager::MicName micName;
     NotificationCenter center;
     std::shared_ptr<test::RecordingSink> sink = std::make_shared<test::RecordingSink>();
     AudioCaptureManager::Platform platform;
@@ -138,10 +137,12 @@ protected:
 
 TEST_F(PulseCaptureTest, CapturesSpeechAt16kMonoAndFollowsADefaultSourceSwitchMidRecording) {
     createManager();
-    EXPECT_EQ(appState.currentMicName(), "Virtual Microphone");
+    // The sound server is asked off the main thread; its answers arrive through the queue.
+    ASSERT_TRUE(queue.runUntil([&] { return micName().has_value(); }, 5s));
+    EXPECT_EQ(micName(), "Virtual Microphone");
     ASSERT_TRUE(manager->startCapture());
+    ASSERT_TRUE(waitForLog("🟢 Audio capture started — 48000.0Hz → 16kHz", 1, 5s)) << logText();
     EXPECT_EQ(count("🎤 Actual input format: 48000.0Hz 2ch"), 1u) << logText();
-    EXPECT_EQ(count("🟢 Audio capture started — 48000.0Hz → 16kHz"), 1u);
     ASSERT_TRUE(waitForLog("🎙 First buffer after ", 1, 5s)) << logText();
 
     const auto started = std::chrono::steady_clock::now();
@@ -158,7 +159,7 @@ TEST_F(PulseCaptureTest, CapturesSpeechAt16kMonoAndFollowsADefaultSourceSwitchMi
     ASSERT_TRUE(waitForLog("🟢 Audio capture started — 44100.0Hz → 16kHz", 1)) << logText();
     EXPECT_EQ(count("🔄 System default input device changed"), 1u);
     EXPECT_EQ(count("♻️ Replacing old engine with fresh instance"), 1u);
-    EXPECT_EQ(appState.currentMicName(), "Second Microphone");
+    EXPECT_EQ(micName(), "Second Microphone");
     ASSERT_TRUE(waitForLog("🎙 First buffer after ", 2, 5s)) << logText();
     // The old microphone is no longer recorded; the new one is.
     EXPECT_LT(play("micsink"), 0.2);

@@ -2,14 +2,14 @@
 // source and the hotkey, pastes landing in a Qt window and in a terminal-class window, and the sounds playing.
 #include "X11TestDesktop.h"
 
+#include "app/qt/QtKeyEventPump.h"
+#include "app/qt/QtPasteboard.h"
+#include "app/qt/QtSoundPlayer.h"
 #include "core/DefaultsStore.h"
 #include "core/VirtualMainQueue.h"
 #include "desktop/GlobalHotkey.h"
 #include "desktop/TextInserter.h"
 #include "desktop/VirtualKeys.h"
-#include "platform/linux/x11/QtKeyEventPump.h"
-#include "platform/linux/x11/QtPasteboard.h"
-#include "platform/linux/x11/QtSoundPlayer.h"
 #include "platform/linux/x11/X11AccessibilityTrust.h"
 #include "platform/linux/x11/X11InputSynthesizer.h"
 #include "platform/linux/x11/X11KeyEventSource.h"

@@ -1,4 +1,4 @@
-#include "transport/HttpTransport.h"
+#include "http/HttpTransport.h"
 
 namespace vokari {
 

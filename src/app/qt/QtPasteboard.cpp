@@ -1,6 +1,6 @@
-#include "platform/linux/x11/QtPasteboard.h"
+#include "app/qt/QtPasteboard.h"
 
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
 
 #include <QClipboard>
 #include <QGuiApplication>

@@ -1,4 +1,4 @@
-#include "platform/linux/x11/QtKeyEventPump.h"
+#include "app/qt/QtKeyEventPump.h"
 
 #include <QObject>
 #include <QSocketNotifier>

@@ -59,6 +59,11 @@ public:
     void removeLegacyDeviceId();
 
     DefaultsStore& defaults() const { return store; }
+    // fn(key) after each change made through this process's store, on the writing thread (views hop to the main
+    // queue); until the subscription goes.
+    [[nodiscard]] Subscription observeChanges(std::function<void(const std::string& key)> fn) const {
+        return store.observeChanges(std::move(fn));
+    }
 
 private:
     DefaultsStore& store;

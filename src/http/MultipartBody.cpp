@@ -1,4 +1,4 @@
-#include "transport/MultipartBody.h"
+#include "http/MultipartBody.h"
 
 namespace vokari {
 

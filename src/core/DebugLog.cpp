@@ -1,14 +1,14 @@
-#include "app/DebugLog.h"
+#include "core/DebugLog.h"
 
 #include "core/AtomicFile.h"
 
 #include <atomic>
 #include <cerrno>
+#include <ctime>
 #include <fcntl.h>
+#include <mutex>
 #include <sys/stat.h>
 #include <unistd.h>
-#include <ctime>
-#include <mutex>
 #include <vector>
 
 namespace vokari {

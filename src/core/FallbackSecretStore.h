@@ -2,7 +2,7 @@
 // Prefers one secret store (the Secret Service) and mirrors plain items into another (the private file): adds
 // and removes go to both, and what the preferred store cannot answer (locked, refused) comes from the mirror,
 // so the device identifier survives a locked keyring. Any thread; owned by whoever configures the client.
-#include "transport/SecretStore.h"
+#include "core/SecretStore.h"
 
 #include <memory>
 

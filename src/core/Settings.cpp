@@ -1,4 +1,4 @@
-#include "app/Settings.h"
+#include "core/Settings.h"
 
 #include <array>
 #include <string_view>
@@ -20,8 +20,8 @@ void Settings::setSoundFeedback(bool v) {
 }
 
 std::string Settings::hotkeyOption() const {
-    static constexpr std::array<std::string_view, 8> known = {"rightCmd",     "leftCmd",     "rightOption", "leftOption",
-                                                              "rightControl", "leftControl", "fn",          "custom"};
+    static constexpr std::array<std::string_view, 8> known = {
+        "rightCmd", "leftCmd", "rightOption", "leftOption", "rightControl", "leftControl", "fn", "custom"};
     auto v = store.stringValue(k::hotkeyOption);
     for (auto raw : known) {
         if (v && *v == raw) {

@@ -1,4 +1,4 @@
-#include "platform/linux/x11/QtSoundPlayer.h"
+#include "app/qt/QtSoundPlayer.h"
 
 #include <QSoundEffect>
 #include <QUrl>

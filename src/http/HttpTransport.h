@@ -44,7 +44,7 @@ struct HttpResponse {
 
 struct TransportError {
     int code = urlError::unknown;
-    std::string localizedDescription;
+    std::string description;
 };
 
 using HttpResult = std::variant<HttpResponse, TransportError>;

@@ -1,4 +1,4 @@
-#include "transport/FallbackSecretStore.h"
+#include "core/FallbackSecretStore.h"
 
 namespace vokari {
 

@@ -21,8 +21,6 @@ public:
     static std::optional<nlohmann::json> parseObject(std::string_view text);
     // Compact serialisation; invalid UTF-8 in strings becomes U+FFFD instead of an exception.
     static std::string serialize(const nlohmann::json& value);
-    // The first `count` characters (code points) of UTF-8 text; malformed bytes count as one character each.
-    static std::string prefix(std::string_view text, std::size_t count);
     // Integer value of a JSON number that holds a whole number; nothing for other types.
     static std::optional<std::int64_t> integer(const nlohmann::json& object, const char* key);
     // The same rule for a value itself: whole numbers that fit in 64 bits, nothing for anything else.

@@ -1,7 +1,7 @@
-#include "transport/FileSecretStore.h"
+#include "core/FileSecretStore.h"
 
 #include "core/AtomicFile.h"
-#include "transport/JsonText.h"
+#include "core/JsonText.h"
 
 #include <cerrno>
 #include <sys/stat.h>

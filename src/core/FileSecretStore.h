@@ -1,7 +1,7 @@
 #pragma once
 // SecretStore in a private file ($XDG_DATA_HOME/vokari/secrets.json, mode 0600 in a 0700 directory), for
 // machines where no Secret Service answers. Every change rewrites the file atomically. Any thread (one lock).
-#include "transport/SecretStore.h"
+#include "core/SecretStore.h"
 
 #include <filesystem>
 #include <mutex>

@@ -2,7 +2,7 @@
 // Plays the app's own feedback sounds ("Blow", "Glass", "Submarine", "Basso", compiled in from
 // resources/sounds) through Qt Multimedia. play() returns at once; the sound plays on Qt's audio thread.
 // Main thread; needs a Qt application object. Owned by the app.
-#include "app/DesktopServices.h"
+#include "desktop/SoundPlayer.h"
 
 #include <map>
 #include <memory>

@@ -1,4 +1,4 @@
-#include "transport/BackendOrigin.h"
+#include "http/BackendOrigin.h"
 
 #include <cstdlib>
 
