@@ -8,12 +8,15 @@
 namespace vokari {
 
 std::shared_ptr<BackendConnection> BackendConnection::create(std::shared_ptr<MainQueue> queue,
-                                                             RefineClientConfig config, Settings settings) {
-    return std::shared_ptr<BackendConnection>(new BackendConnection(std::move(queue), std::move(config), settings));
+                                                             RefineClientConfig config, Settings settings,
+                                                             SecretStoreOpener openSecrets) {
+    return std::shared_ptr<BackendConnection>(
+        new BackendConnection(std::move(queue), std::move(config), settings, std::move(openSecrets)));
 }
 
-BackendConnection::BackendConnection(std::shared_ptr<MainQueue> q, RefineClientConfig cfg, Settings s)
-    : queue(std::move(q)), config(std::move(cfg)), settings(s) {
+BackendConnection::BackendConnection(std::shared_ptr<MainQueue> q, RefineClientConfig cfg, Settings s,
+                                     SecretStoreOpener opener)
+    : queue(std::move(q)), config(std::move(cfg)), settings(s), openSecrets(std::move(opener)) {
     const std::string base = config.baseURL ? BackendOrigin::normalized(*config.baseURL) : BackendOrigin::current();
     canSend = config.transport && !std::dynamic_pointer_cast<UnavailableTransport>(config.transport) &&
               BackendOrigin::makeURL(base, "/process");
@@ -40,7 +43,10 @@ void BackendConnection::start() {
             }
         });
     };
-    builder = std::thread([cfg = std::move(cfg), queue = queue, weak]() mutable {
+    builder = std::thread([cfg = std::move(cfg), opener = openSecrets, queue = queue, weak]() mutable {
+        if (opener) {
+            cfg.secrets = opener();
+        }
         auto built = RefineClient::create(std::move(cfg));
         queue->post([weak, built = std::move(built)]() mutable {
             if (auto self = weak.lock()) {

@@ -22,9 +22,12 @@ class BackendConnection : public RefineService,
                           public CommandService,
                           public std::enable_shared_from_this<BackendConnection> {
 public:
-    // config.onProfile is the connection's own: the profile is applied to `settings` on the main queue.
+    using SecretStoreOpener = std::function<std::shared_ptr<SecretStore>()>;
+    // config.onProfile is the connection's own: the profile is applied to `settings` on the main queue. When given,
+    // openSecrets finds the secret store on the building thread (it may wait on the session bus) instead of
+    // config.secrets.
     static std::shared_ptr<BackendConnection> create(std::shared_ptr<MainQueue> queue, RefineClientConfig config,
-                                                     Settings settings);
+                                                     Settings settings, SecretStoreOpener openSecrets = nullptr);
     ~BackendConnection() override;
 
     // Starts building the client (once). Its completion arrives on the main queue.
@@ -49,7 +52,8 @@ public:
                           RefineClient::TranscriptsFailure failed = nullptr);
 
 private:
-    BackendConnection(std::shared_ptr<MainQueue> queue, RefineClientConfig config, Settings settings);
+    BackendConnection(std::shared_ptr<MainQueue> queue, RefineClientConfig config, Settings settings,
+                      SecretStoreOpener openSecrets);
     // Runs fn with the client now, or once it exists.
     void withClient(std::function<void(RefineClient&)> fn);
     void adopt(std::shared_ptr<RefineClient> built);
@@ -57,6 +61,7 @@ private:
     std::shared_ptr<MainQueue> queue;
     RefineClientConfig config;
     Settings settings;
+    SecretStoreOpener openSecrets;
     bool canSend = false;
     bool started = false;
     std::thread builder;

@@ -87,10 +87,15 @@ std::string RefineClient::userFriendlyError(const std::optional<TransportError>&
     return kSomethingWrong;
 }
 
-std::string RefineClient::userFriendlyServerError(const std::string& serverText, int status) {
+std::string RefineClient::userFriendlyServerError(const std::optional<std::string>& serverText, int status) {
     switch (status) {
+    case 200:
+        return kSomethingWrong; // an answer that could not be read
     case 400:
-        return serverText.find("missing audio") != std::string::npos ? "No audio captured" : serverText;
+        if (!serverText) {
+            return kServerError;
+        }
+        return serverText->find("missing audio") != std::string::npos ? "No audio captured" : *serverText;
     case 500:
         return serverText == "processing failed" ? "Processing failed — try again" : kServerError;
     case 503:
@@ -199,10 +204,10 @@ ProcessResult RefineClient::processResultFor(const HttpResult& answer) {
         auto object = JsonText::parseObject(response.body);
         if (auto text = object ? JsonText::string(*object, "error") : std::nullopt) {
             debugLog("⚠️ Server error " + status + ": " + *text);
-            return ProcessError{userFriendlyServerError(*text, response.status)};
+            return ProcessError{userFriendlyServerError(text, response.status)};
         }
         debugLog("⚠️ Server error " + status);
-        return ProcessError{response.status == 503 ? kUnavailable : kServerError};
+        return ProcessError{userFriendlyServerError(std::nullopt, response.status)};
     }
     auto object = JsonText::parseObject(response.body);
     if (!object) {
@@ -268,13 +273,8 @@ void RefineClient::fetchTranscripts(std::optional<std::int64_t> after, std::int6
         auto object = response ? JsonText::parseObject(response->body) : std::nullopt;
         auto fail = [&] {
             if (failed) {
-                if (auto* error = errorOf(result)) {
-                    failed(userFriendlyError(*error));
-                } else if (response->status == 503) {
-                    failed(kUnavailable);
-                } else {
-                    failed(response->status != 200 ? kServerError : kSomethingWrong);
-                }
+                auto* error = errorOf(result);
+                failed(error ? userFriendlyError(*error) : userFriendlyServerError(std::nullopt, response->status));
             }
             completion({}, false);
         };

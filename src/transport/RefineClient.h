@@ -53,7 +53,8 @@ public:
     const std::shared_ptr<HttpTransport>& transport() const { return http; }
 
     static std::string userFriendlyError(const std::optional<TransportError>& error);
-    static std::string userFriendlyServerError(const std::string& serverText, int status);
+    // The one mapping from an answer's status (and its "error" text, when it has one) to what the user reads.
+    static std::string userFriendlyServerError(const std::optional<std::string>& serverText, int status);
 
     void process(std::vector<std::uint8_t> audioData, std::string source, ProcessCompletion completion) override;
     void process(std::vector<std::uint8_t> audioData, ProcessCompletion completion) {

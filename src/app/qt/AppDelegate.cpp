@@ -54,9 +54,9 @@ void AppDelegate::configureBackend() {
     transport = std::make_shared<CurlTransport>();
     RefineClientConfig refine;
     refine.transport = transport;
-    refine.secrets = SystemSecretStore::make();
     refine.defaults = &defaultsStore;
-    backend = BackendConnection::create(mainQueue, std::move(refine), settings);
+    backend =
+        BackendConnection::create(mainQueue, std::move(refine), settings, [] { return SystemSecretStore::make(); });
 
     LogShipperConfig shipping;
     shipping.transport = transport;
