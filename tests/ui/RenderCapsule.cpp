@@ -24,6 +24,13 @@ using namespace vokari;
 
 namespace {
 
+void paintBackdrop(QPainter& painter, const QRect& rect) {
+    QLinearGradient gradient(rect.topLeft(), rect.bottomRight());
+    gradient.setColorAt(0, QColor("#5b6f8a"));
+    gradient.setColorAt(1, QColor("#c9b38f"));
+    painter.fillRect(rect, gradient);
+}
+
 // A strip of "desktop" behind the capsule, so its translucency and corners show against something.
 class Backdrop : public QWidget {
 public:
@@ -32,12 +39,20 @@ public:
 protected:
     void paintEvent(QPaintEvent*) override {
         QPainter painter(this);
-        QLinearGradient gradient(0, 0, width(), height());
-        gradient.setColorAt(0, QColor("#5b6f8a"));
-        gradient.setColorAt(1, QColor("#c9b38f"));
-        painter.fillRect(rect(), gradient);
+        paintBackdrop(painter, rect());
     }
 };
+
+// Scaled displays: the screen grab works in device pixels that Xvfb does not scale, so draw the capsule itself at
+// the screen's pixel ratio over the same backdrop.
+QImage renderScaled(DictationIndicator& indicator, const QRect& crop, double ratio) {
+    QImage image(crop.size() * ratio, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(ratio);
+    QPainter painter(&image);
+    paintBackdrop(painter, QRect(QPoint(0, 0), crop.size()));
+    painter.drawPixmap(indicator.pos() - crop.topLeft(), indicator.grab());
+    return image;
+}
 
 void settle(int ms) {
     QElapsedTimer clock;
@@ -94,7 +109,10 @@ int main(int argc, char** argv) {
         std::vector<QImage> shots;
         const auto shoot = [&] {
             settle(350); // past the fade-in, and the X server has drawn
-            shots.push_back(screen->grabWindow(0, crop.x(), crop.y(), crop.width(), crop.height()).toImage());
+            const double ratio = screen->devicePixelRatio();
+            shots.push_back(ratio > 1
+                                ? renderScaled(indicator, crop, ratio)
+                                : screen->grabWindow(0, crop.x(), crop.y(), crop.width(), crop.height()).toImage());
         };
 
         indicator.setMaxDuration(300);
@@ -113,6 +131,9 @@ int main(int argc, char** argv) {
         settle(200);
 
         const int gap = 2 * static_cast<int>(std::ceil(screen->devicePixelRatio()));
+        for (QImage& shot : shots) {
+            shot.setDevicePixelRatio(1.0); // the sheet is laid out in the shots' own pixels
+        }
         QImage sheet(shots[0].width(), static_cast<int>(shots.size()) * (shots[0].height() + gap) - gap,
                      QImage::Format_RGB32);
         sheet.fill(QColor("#202020"));
