@@ -16,6 +16,7 @@
 #include "platform/linux/x11/X11Workspace.h"
 #include "transport/LogShipper.h"
 #include "transport/RefineClient.h"
+#include "ui/DictationIndicator.h"
 
 namespace vokari {
 
@@ -118,8 +119,8 @@ void AppDelegate::setupDictation() {
             hotkey->start();
         }
     };
-    // No capsule yet: the controller skips the indicator's calls.
-    controller->setupDictation(textInserter, nullptr, globalHotkey);
+    dictationIndicator = std::make_shared<DictationIndicator>(*mainQueue, settings, notificationCenter);
+    controller->setupDictation(textInserter, dictationIndicator, globalHotkey);
 }
 
 void AppDelegate::applicationWillTerminate() {

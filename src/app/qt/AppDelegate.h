@@ -17,6 +17,7 @@
 namespace vokari {
 
 class CurlTransport;
+class DictationIndicator;
 namespace x11 {
 class QtKeyEventPump;
 class X11Connection;
@@ -60,6 +61,7 @@ private:
     std::shared_ptr<AudioCaptureManager> audioCapture;
     std::shared_ptr<TextInserter> textInserter;
     std::shared_ptr<GlobalHotkey> globalHotkey;
+    std::shared_ptr<DictationIndicator> dictationIndicator;
 
     bool launched = false;
     bool terminated = false;
