@@ -107,6 +107,7 @@ void DictationIndicator::showIndicator() {
         return;
     }
     ++generation;
+    followCompositor();
     const CapsuleMetrics metrics = capsuleMetrics(sizeInForce);
     setContentSize(metrics.width, metrics.height);
     const QRect area = screen->availableGeometry();
@@ -341,13 +342,34 @@ void DictationIndicator::paintEvent(QPaintEvent*) {
 void DictationIndicator::resizeEvent(QResizeEvent* event) {
     QWidget::resizeEvent(event);
     layoutContent();
-    if (!compositing) {
-        // Without a compositor the corners are cut by a shape mask instead of drawn clear.
-        QPainterPath path;
-        const double radius = std::min(capsuleMetrics(sizeInForce).height / 2.0, height() / 2.0);
-        path.addRoundedRect(QRectF(rect()), radius, radius);
-        setMask(QRegion(path.toFillPolygon().toPolygon()));
+    updateShape();
+}
+
+// Without a compositor the corners are cut by a shape mask instead of drawn clear.
+void DictationIndicator::updateShape() {
+    if (compositing) {
+        clearMask();
+        return;
     }
+    QPainterPath path;
+    const double radius = std::min(capsuleMetrics(sizeInForce).height / 2.0, height() / 2.0);
+    path.addRoundedRect(QRectF(rect()), radius, radius);
+    setMask(QRegion(path.toFillPolygon().toPolygon()));
+}
+
+// A compositor started (or stopped) after launch: the window is made again with or without an alpha channel.
+// Only while hidden, which is when the next recording asks.
+void DictationIndicator::followCompositor() {
+    const bool running = compositingManagerRunning();
+    if (running == compositing || isVisible()) {
+        return;
+    }
+    compositing = running;
+    if (testAttribute(Qt::WA_WState_Created)) {
+        destroy();
+    }
+    setAttribute(Qt::WA_TranslucentBackground, compositing);
+    updateShape();
 }
 
 void DictationIndicator::mousePressEvent(QMouseEvent* event) {

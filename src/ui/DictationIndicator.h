@@ -55,6 +55,8 @@ protected:
 private:
     void onSizeChanged();
     void applySize();
+    void followCompositor();
+    void updateShape();
     void layoutContent();
     void setLabel(const std::string& text, std::string_view color);
     void applyLabelColor();
