@@ -55,8 +55,8 @@ DictationIndicator::DictationIndicator(MainQueue& queue, const Settings& setting
     palette.setColor(QPalette::Window, colorFromHex(capsuleColors::background));
     setPalette(palette);
 
-    left = new MiniEqualizer(this);
-    right = new MiniEqualizer(this);
+    left = new MiniEqualizer(frames, this);
+    right = new MiniEqualizer(frames, this);
     label = new QLabel(this);
     label->setAlignment(Qt::AlignCenter);
     label->setTextFormat(Qt::PlainText);

@@ -9,6 +9,7 @@
 #include "core/NotificationCenter.h"
 #include "core/Subscription.h"
 #include "ui/CapsuleSize.h"
+#include "ui/FrameClock.h"
 
 #include <QWidget>
 
@@ -73,6 +74,7 @@ private:
 
     MainQueue& mainQueue;
     const Settings& settings;
+    std::shared_ptr<FrameClock> frames = std::make_shared<FrameClock>(); // both meters animate on one timer
     QLabel* label;
     MiniEqualizer* left;
     MiniEqualizer* right;

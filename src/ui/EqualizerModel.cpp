@@ -9,6 +9,7 @@ namespace {
 constexpr float fullScaleLevel = 0.05f; // an RMS level this high drives the bars to full height
 constexpr double riseSpeed = 0.4;
 constexpr double fallSpeed = 0.15;
+constexpr double visibleStep = 0.01; // a hundredth of a pixel: below what any display shows
 } // namespace
 
 BarColor barColor(double intensity, bool dimmed) {
@@ -60,10 +61,11 @@ void EqualizerModel::reset() {
     }
 }
 
-void EqualizerModel::tick(double viewHeight) {
+bool EqualizerModel::tick(double viewHeight) {
     if (barCount <= 0) {
-        return;
+        return false;
     }
+    bool moved = false;
     const double maxH = viewHeight / 2 - 1;
     const double level = std::min(currentLevel / fullScaleLevel, 1.0f);
     std::uniform_real_distribution<float> step(0.08f, std::nextafter(0.15f, 1.0f));
@@ -81,9 +83,12 @@ void EqualizerModel::tick(double viewHeight) {
         }
         if (at < barHeights.size() && at < targetHeights.size()) {
             const double speed = barHeights[at] < targetHeights[at] ? riseSpeed : fallSpeed;
-            barHeights[at] += (targetHeights[at] - barHeights[at]) * speed;
+            const double step = (targetHeights[at] - barHeights[at]) * speed;
+            barHeights[at] += step;
+            moved = moved || std::fabs(step) >= visibleStep;
         }
     }
+    return moved;
 }
 
 EqualizerModel::Bar EqualizerModel::bar(int i, double width, double height) const {

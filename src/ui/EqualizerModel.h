@@ -40,8 +40,8 @@ public:
     // Back to resting bars with fresh phases; not dimmed, level 0. Weights stay.
     void reset();
     void pushLevel(float level) { currentLevel = level; }
-    // One animation frame for a view `viewHeight` high.
-    void tick(double viewHeight);
+    // One animation frame for a view `viewHeight` high. False when no bar moved by a visible amount.
+    bool tick(double viewHeight);
     // Bar i of a view `width` × `height`, the row centred horizontally, mirrored about the centre line.
     Bar bar(int i, double width, double height) const;
 

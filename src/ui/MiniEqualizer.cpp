@@ -1,14 +1,11 @@
 #include "ui/MiniEqualizer.h"
 
 #include <QPainter>
-#include <QScreen>
-#include <QTimer>
-
-#include <cmath>
 
 namespace vokari {
 
-MiniEqualizer::MiniEqualizer(QWidget* parent) : QWidget(parent) {
+MiniEqualizer::MiniEqualizer(std::shared_ptr<FrameClock> clock, QWidget* parent)
+    : QWidget(parent), frames(std::move(clock)) {
     setAttribute(Qt::WA_TransparentForMouseEvents);
     setFocusPolicy(Qt::NoFocus);
 }
@@ -27,33 +24,19 @@ void MiniEqualizer::setDimmed(bool dimmed) {
     update();
 }
 
-int MiniEqualizer::frameIntervalMs() const {
-    const QScreen* display = screen();
-    double rate = display ? display->refreshRate() : 60.0;
-    if (!(rate >= 20.0 && rate <= 240.0)) {
-        rate = 60.0;
-    }
-    return std::max(1, static_cast<int>(std::lround(1000.0 / rate)));
-}
-
 void MiniEqualizer::startRendering() {
-    if (frameTimer) {
-        return;
-    }
-    frameTimer = std::make_unique<QTimer>();
-    frameTimer->setTimerType(Qt::PreciseTimer);
-    frameTimer->setInterval(frameIntervalMs());
-    QObject::connect(frameTimer.get(), &QTimer::timeout, this, &MiniEqualizer::tick);
-    frameTimer->start();
+    frames->add(this, [this] { tick(); });
 }
 
 void MiniEqualizer::stopRendering() {
-    frameTimer.reset();
+    frames->remove(this);
 }
 
 void MiniEqualizer::tick() {
-    model.tick(height());
-    update();
+    // Bars that have settled (silence) cost no repaint.
+    if (model.tick(height())) {
+        update();
+    }
 }
 
 void MiniEqualizer::resizeEvent(QResizeEvent* event) {

@@ -1,29 +1,28 @@
 #pragma once
 // One animated level meter of the recording capsule: thin rounded bars mirrored about the centre line, following
-// the pushed level with a per-bar wobble. While rendering, a frame timer at the screen's refresh rate advances the
-// animation; nothing runs otherwise. Main thread; owned by its parent widget.
+// the pushed level with a per-bar wobble. While rendering, the shared frame clock (the screen's refresh rate)
+// advances the animation; nothing runs otherwise. Main thread; owned by its parent widget, which also owns the clock.
 #include "ui/EqualizerModel.h"
+#include "ui/FrameClock.h"
 
 #include <QWidget>
 
 #include <memory>
 
-class QTimer;
-
 namespace vokari {
 
 class MiniEqualizer : public QWidget {
 public:
-    explicit MiniEqualizer(QWidget* parent = nullptr);
+    MiniEqualizer(std::shared_ptr<FrameClock> frames, QWidget* parent);
     ~MiniEqualizer() override;
 
     void reset();
     void pushLevel(float level) { model.pushLevel(level); }
-    // Starts the frame timer unless it already runs.
+    // Joins the frame clock unless already rendering.
     void startRendering();
     void stopRendering();
-    bool isRendering() const { return frameTimer != nullptr; }
-    // One animation step and a redraw; the frame timer calls it.
+    bool isRendering() const { return frames->contains(this); }
+    // One animation step, and a redraw if a bar moved; the frame clock calls it.
     void tick();
     // The processing look: the last frame at a quarter of its alpha. reset() clears it.
     void setDimmed(bool dimmed);
@@ -35,10 +34,8 @@ protected:
     void paintEvent(QPaintEvent* event) override;
 
 private:
-    int frameIntervalMs() const;
-
+    std::shared_ptr<FrameClock> frames; // shared, so it outlives whichever of its owners goes first
     EqualizerModel model;
-    std::unique_ptr<QTimer> frameTimer;
 };
 
 } // namespace vokari

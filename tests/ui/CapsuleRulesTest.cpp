@@ -88,7 +88,7 @@ TEST(EqualizerModel, BarsRiseFortyPercentAndFallFifteenPercentOfTheGapPerFrame) 
     EqualizerModel model(7);
     model.layout(66);
     model.pushLevel(0.2f); // above 0.05: full scale
-    model.tick(22);
+    EXPECT_TRUE(model.tick(22));
     for (int i = 0; i < model.barCount; ++i) {
         const double target = model.targetHeights[i];
         EXPECT_GE(target, 1.5 + 10 * 0.6 * 0.7 - 1e-9);
@@ -105,6 +105,7 @@ TEST(EqualizerModel, BarsRiseFortyPercentAndFallFifteenPercentOfTheGapPerFrame) 
     for (int frame = 0; frame < 200; ++frame) {
         model.tick(22);
     }
+    EXPECT_FALSE(model.tick(22)); // settled bars ask for no repaint
     const EqualizerModel::Bar rest = model.bar(0, 66, 22);
     EXPECT_NEAR(rest.height, 3.0, 1e-6); // a resting grey pill, 2.5 × 3
     EXPECT_FLOAT_EQ(rest.color.alpha, 0.25f);

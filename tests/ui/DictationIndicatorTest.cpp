@@ -5,6 +5,7 @@
 #include "core/DefaultsStore.h"
 #include "core/VirtualMainQueue.h"
 #include "ui/CapsuleTimerText.h"
+#include "ui/FrameClock.h"
 #include "ui/HexColor.h"
 #include "ui/MiniEqualizer.h"
 
@@ -165,6 +166,22 @@ TEST_F(DictationIndicatorTest, SizeChangeRestylesAtOnceAndResizesAtTheNextShow) 
     indicator.hideIndicator();
     indicator.showIndicator();
     EXPECT_EQ(indicator.size(), QSize(130, 26));
+}
+
+TEST(FrameClock, OneTimerRunsWhileAnyListenerRemains) {
+    FrameClock clock;
+    int a = 0;
+    int b = 0;
+    clock.add(&a, [&] { ++a; });
+    clock.add(&a, [&] { a += 100; }); // the same listener again changes nothing
+    clock.add(&b, [&] { ++b; });
+    EXPECT_TRUE(clock.isRunning());
+    clock.remove(&a);
+    EXPECT_TRUE(clock.isRunning());
+    clock.remove(&b);
+    EXPECT_FALSE(clock.isRunning());
+    clock.remove(&b); // leaving twice is harmless
+    EXPECT_FALSE(clock.contains(&a));
 }
 
 } // namespace
