@@ -20,8 +20,13 @@ case_toggle() {
     e2e_record "$SENTENCE"
     capsule=$(e2e_capsule_window)
     [ -n "$capsule" ] || e2e_fail "no capsule while recording"
+    # Medium (200 × 34), centred in the work area, 6 px below its top.
+    read -r wx wy ww _ < <(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g')
     geometry=$(xdotool getwindowgeometry "$capsule" | tr -s ' ' | tr '\n' ' ')
-    case "$geometry" in *"Position: 860,6 "*"Geometry: 200x34"*) ;; *) e2e_fail "capsule not at the top centre: $geometry" ;; esac
+    case "$geometry" in
+    *"Position: $((wx + (ww - 200) / 2)),$((wy + 6)) "*"Geometry: 200x34"*) ;;
+    *) e2e_fail "capsule not at the top centre: $geometry" ;;
+    esac
     e2e_hotkey
     e2e_wait_text "$SENTENCE" 20
     stack_wait_for 3 sh -c "! xdotool search --onlyvisible --name '^Vokari capsule\$'" ||
