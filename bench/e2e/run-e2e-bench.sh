@@ -2,7 +2,8 @@
 # End-to-end figures of the running app on the e2e desktop stack (Xvfb, openbox, PulseAudio virtual microphone,
 # reference server, target text window): for a ~5 s utterance, hotkey release → text in the target window, split
 # into stop → request received by the server, server time, and answer → paste (which includes the fixed 0.15 s
-# paste step); then the app's idle CPU over a quiet minute and its resident memory.
+# paste step), and the app's CPU while recording (the capsule shown, its meters animating); then the app's idle CPU
+# over a quiet minute (capsule hidden) and its resident memory.
 # Usage: bench/e2e/run-e2e-bench.sh <build-dir> [runs=5] [idle-seconds=60]
 set -uo pipefail
 build="$(cd "${1:?build directory}" && pwd)"
@@ -16,6 +17,7 @@ source "$root/tests/e2e/e2e_lib.sh"
 UTTERANCE="please schedule a meeting with the marketing team for next tuesday afternoon and send everyone the notes"
 
 now_ms() { date +%s%3N; }
+read_cpu() { awk '{print $14 + $15}' "/proc/$E2E_APP_PID/stat"; }
 
 e2e_setup '{"hotkeyOption":"rightControl"}'
 flite -voice slt -t "$UTTERANCE" -o "$STACK_DIR/utterance.wav" || e2e_fail "flite failed"
@@ -27,6 +29,8 @@ for ((i = 1; i <= runs; i++)); do
     e2e_mark_recording
     inserted=$(($(e2e_log_count "📋 Inserting") + 1))
     texts=$(e2e_target_events '^[0-9]* text ')
+    press=$(now_ms)
+    cpu_press=$(read_cpu)
     e2e_hotkey
     e2e_wait_recording
     paplay -d micsink "$STACK_DIR/utterance.wav"
@@ -35,20 +39,20 @@ for ((i = 1; i <= runs; i++)); do
     before=$(now_ms)
     xte 'key Control_R'
     release=$(((before + $(now_ms)) / 2))
+    cpu_release=$(read_cpu)
     e2e_wait_log "📋 Inserting" "$inserted" 30
     deadline=$((SECONDS + 10))
     until [ "$(e2e_target_events '^[0-9]* text ')" -gt "$texts" ]; do
         ((SECONDS < deadline)) || e2e_fail "no text arrived in run $i"
         sleep 0.02
     done
-    echo "$i $release $texts" >>"$STACK_DIR/marks"
+    echo "$i $release $texts $((release - press)) $((cpu_release - cpu_press))" >>"$STACK_DIR/marks"
     sleep 3 # let the inserter finish and the state settle before the next press
 done
 
 # A quiet minute: no dictation, no input. CPU ticks of every thread, and how often threads woke up.
 sleep 5
 pid="$E2E_APP_PID"
-read_cpu() { awk '{print $14 + $15}' "/proc/$pid/stat"; }
 read_switches() { cat /proc/"$pid"/task/*/status 2>/dev/null | awk '/^(non)?voluntary_ctxt_switches/ {s += $2} END {print s}'; }
 per_thread() { for t in /proc/"$pid"/task/*; do echo "${t##*/} $(cat "$t/comm") $(awk '/ctxt_switches/ {s += $2} END {print s}' "$t/status")"; done | sort -n; }
 cpu0=$(read_cpu)
@@ -82,8 +86,10 @@ for line in open(f"{stack}/server.log", encoding="utf-8"):
 
 texts = [int(l.split()[0]) for l in open(f"{stack}/target-events.log") if " text " in l]
 rows = []
+recording = []
 for n, line in enumerate(open(f"{stack}/marks")):
-    run, release, before = (int(x) for x in line.split())
+    run, release, before, rec_ms, rec_ticks = (int(x) for x in line.split())
+    recording.append(100 * rec_ticks / hz / (rec_ms / 1000))
     start, end, server_ms = served[n]
     pasted = texts[before]
     rows.append((start - release, server_ms, pasted - end, pasted - release))
@@ -96,6 +102,8 @@ print(f"release -> text in window   {fmt([r[3] for r in rows])}")
 print(f"  stop -> request received  {fmt([r[0] for r in rows])}")
 print(f"  server time               {fmt([r[1] for r in rows])}")
 print(f"  answer -> paste           {fmt([r[2] for r in rows])}   (includes the 0.15 s paste step)")
+print(f"app CPU while recording (capsule shown)  median {statistics.median(recording):.2f} % of one core  "
+      f"(min {min(recording):.2f}, max {max(recording):.2f})")
 cpu_s = (cpu1 - cpu0) / hz
 print(f"idle CPU over {idle:.0f} s: {100 * cpu_s / idle:.3f} %  ({cpu1 - cpu0} ticks; {sw1 - sw0} context switches "
       f"in {threads} threads)")

@@ -8,12 +8,30 @@ SENTENCE="the quick brown fox jumps over the lazy dog"
 SECOND="remember to buy milk eggs and bread on the way home"
 HOTKEY='"hotkeyOption":"rightControl"'
 
-# Toggle mode: press, speak, press; the text is pasted with Control+V and nothing else follows it.
+# Toggle mode: press, speak, press; the text is pasted with Control+V and nothing else follows it. The recording
+# capsule shows at the top centre while recording, never takes the focus from the target window, and goes once the
+# text has landed.
 case_toggle() {
     e2e_setup "{$HOTKEY}"
+    local target capsule geometry
+    target=$(e2e_active_window)
+    [ "$target" != 0 ] || e2e_fail "no active window before the dictation"
+    e2e_watch_focus
     e2e_record "$SENTENCE"
+    capsule=$(e2e_capsule_window)
+    [ -n "$capsule" ] || e2e_fail "no capsule while recording"
+    # Medium (200 × 34), centred in the work area, 6 px below its top.
+    read -r wx wy ww _ < <(xprop -root _NET_WORKAREA | sed 's/.*= //; s/,//g')
+    geometry=$(xdotool getwindowgeometry "$capsule" | tr -s ' ' | tr '\n' ' ')
+    case "$geometry" in
+    *"Position: $((wx + (ww - 200) / 2)),$((wy + 6)) "*"Geometry: 200x34"*) ;;
+    *) e2e_fail "capsule not at the top centre: $geometry" ;;
+    esac
     e2e_hotkey
     e2e_wait_text "$SENTENCE" 20
+    stack_wait_for 3 sh -c "! xdotool search --onlyvisible --name '^Vokari capsule\$'" ||
+        e2e_fail "the capsule stayed after the text landed"
+    e2e_focus_kept "$target"
     sleep 0.5
     [ "$(e2e_target_events 'key Ctrl+V$')" -eq 1 ] || e2e_fail "expected one Control+V"
     [ "$(e2e_target_events 'key Return$')" -eq 0 ] || e2e_fail "Return arrived without auto-enter"

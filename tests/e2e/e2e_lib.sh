@@ -195,6 +195,36 @@ e2e_server_requests() { # path
     echo "${n:-0}"
 }
 
+# The window that has the focus, as a decimal id ("0" for none).
+e2e_active_window() {
+    local id
+    id=$(xprop -root _NET_ACTIVE_WINDOW 2>/dev/null | awk '{print $NF}')
+    printf '%d\n' "${id:-0}" 2>/dev/null || echo 0
+}
+
+# The recording capsule's window id while it is mapped (nothing while hidden).
+e2e_capsule_window() { xdotool search --onlyvisible --name '^Vokari capsule$' 2>/dev/null | head -n1; }
+
+# Samples the focused window every 50 ms into active.log until e2e_focus_kept reads it.
+e2e_watch_focus() {
+    (while :; do
+        e2e_active_window
+        sleep 0.05
+    done) >"$STACK_DIR/active.log" 2>/dev/null &
+    E2E_FOCUS_WATCH=$!
+    stack_pids+=("$E2E_FOCUS_WATCH")
+}
+
+# Fails unless every sample since e2e_watch_focus named the given window.
+e2e_focus_kept() { # window-id
+    kill "$E2E_FOCUS_WATCH" 2>/dev/null
+    wait "$E2E_FOCUS_WATCH" 2>/dev/null
+    local others
+    others=$(grep -v -x -- "$1" "$STACK_DIR/active.log" | sort -u | tr '\n' ' ')
+    [ -s "$STACK_DIR/active.log" ] || e2e_fail "the focus watcher took no samples"
+    [ -z "$others" ] || e2e_fail "the focus left the target window $1 for: $others"
+}
+
 e2e_target_events() { # pattern
     local n
     n=$(grep -c -- "$1" "$STACK_DIR/target-events.log" 2>/dev/null)

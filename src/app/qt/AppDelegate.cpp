@@ -13,6 +13,7 @@
 #include "platform/linux/x11/X11InputSynthesizer.h"
 #include "platform/linux/x11/X11KeyEventSource.h"
 #include "platform/linux/x11/X11Workspace.h"
+#include "ui/DictationIndicator.h"
 
 namespace vokari {
 
@@ -123,8 +124,8 @@ void AppDelegate::setupDictation() {
             hotkey->start();
         }
     };
-    // No capsule yet: the controller skips the indicator's calls.
-    controller->setupDictation(textInserter, nullptr, globalHotkey);
+    dictationIndicator = std::make_shared<DictationIndicator>(*mainQueue, settings, notificationCenter);
+    controller->setupDictation(textInserter, dictationIndicator, globalHotkey);
 }
 
 void AppDelegate::applicationWillTerminate() {

@@ -23,6 +23,7 @@
 namespace vokari {
 
 class CurlTransport;
+class DictationIndicator;
 namespace x11 {
 class QtKeyEventPump;
 class X11Connection;
@@ -74,6 +75,7 @@ private:
     std::shared_ptr<AudioCaptureManager> audioCapture;
     std::shared_ptr<TextInserter> textInserter;
     std::shared_ptr<GlobalHotkey> globalHotkey;
+    std::shared_ptr<DictationIndicator> dictationIndicator;
 
     bool launched = false;
     bool terminated = false;

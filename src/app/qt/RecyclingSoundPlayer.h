@@ -3,7 +3,7 @@
 // for a while. Qt 6.4's QSoundEffect keeps its audio sink ticking (tens of wake-ups a second, for good) once an
 // effect has played more than once; a fresh, unplayed player is silent, so the idle app stays idle.
 // Main thread. Owned by the application delegate (create()), shared with the dictation controller.
-#include "app/DesktopServices.h"
+#include "desktop/SoundPlayer.h"
 #include "core/MainQueue.h"
 
 #include <cstdint>
