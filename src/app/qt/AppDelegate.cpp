@@ -1,7 +1,9 @@
 #include "app/qt/AppDelegate.h"
 
 #include "app/DebugLog.h"
+#include "app/qt/InstanceChannel.h"
 #include "app/qt/RecyclingSoundPlayer.h"
+#include "app/qt/SingleInstance.h"
 #include "command/CommandClient.h"
 #include "net/CurlTransport.h"
 #include "platform/linux/audio/LinuxAudioPlatform.h"
@@ -17,6 +19,8 @@
 #include "transport/LogShipper.h"
 #include "transport/RefineClient.h"
 
+#include <QCoreApplication>
+
 namespace vokari {
 
 AppDelegate::AppDelegate(std::shared_ptr<QtMainQueue> queue, std::shared_ptr<DeferredLogSink> sink)
@@ -25,6 +29,7 @@ AppDelegate::AppDelegate(std::shared_ptr<QtMainQueue> queue, std::shared_ptr<Def
 
 AppDelegate::~AppDelegate() {
     applicationWillTerminate();
+    ui.reset();
     // The controller goes first, so nothing it schedules reaches a component that is already gone.
     controller.reset();
     globalHotkey.reset();
@@ -39,12 +44,24 @@ void AppDelegate::applicationDidFinishLaunching() {
         return;
     }
     launched = true;
-    // Fonts, menus, the status item, the main window, update checks and onboarding come with the interface;
-    // until then the launch runs the steps that exist, in their order.
+    AppInterface::registerFonts();
+    ui = std::make_unique<AppInterface>(AppInterface::Dependencies{
+        .appState = appState,
+        .notificationCenter = notificationCenter,
+        .settings = settings,
+        .mainQueue = *mainQueue,
+        .quit = [] { QCoreApplication::quit(); },
+        .checkForUpdates = nullptr, // the updater comes with its own component
+    });
+    ui->setupMenuBar();
     configureBackend();
     createController();
     setupAudio();
     setupDictation();
+    ui->bindState();
+    ui->openMainWindow();
+    ui->showOnboardingIfNeeded();
+    ui->listenForRelaunch(InstanceChannel::socketPathFor(SingleInstance::defaultLockPath()));
     debugLog("🟢 Vokari running");
 }
 

@@ -5,6 +5,7 @@
 // before the application object.
 #include "app/AppState.h"
 #include "app/DictationController.h"
+#include "app/qt/AppInterface.h"
 #include "app/qt/DeferredLogSink.h"
 #include "app/qt/QtAlertPresenter.h"
 #include "app/qt/QtMainQueue.h"
@@ -60,6 +61,9 @@ private:
     std::shared_ptr<AudioCaptureManager> audioCapture;
     std::shared_ptr<TextInserter> textInserter;
     std::shared_ptr<GlobalHotkey> globalHotkey;
+
+    // The tray, the main window and the welcome panel.
+    std::unique_ptr<AppInterface> ui;
 
     bool launched = false;
     bool terminated = false;
