@@ -61,6 +61,13 @@ AboutView::AboutView(Actions acts, QWidget* parent) : QWidget(parent), actions(s
     update->setObjectName(QStringLiteral("checkForUpdates"));
     update->setFont(BrandFonts::figtree(12, Weight::medium));
     update->setAccessibleName(update->text());
+    // The dark-appearance push button: a grey rounded face on the window's dark background.
+    update->setStyleSheet(QStringLiteral(
+        "QPushButton { background: #3A3A3C; color: #E0E0E0; border: 1px solid #48484A; border-radius: 6px;"
+        " padding: 4px 14px; }"
+        "QPushButton:pressed { background: #48484A; }"
+        "QPushButton:disabled { color: #6E6E73; background: #2C2C2E; border-color: #3A3A3C; }"));
+    update->setEnabled(static_cast<bool>(actions.checkForUpdates));
     connect(update, &QPushButton::clicked, this, [this] {
         if (actions.checkForUpdates) {
             actions.checkForUpdates();
