@@ -3,6 +3,7 @@
 // event loop and the alert box.
 #include "app/qt/DeferredLogSink.h"
 #include "app/qt/DisplayProbe.h"
+#include "app/qt/InstanceChannel.h"
 #include "app/qt/QtAlertPresenter.h"
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/RecyclingSoundPlayer.h"
@@ -13,6 +14,7 @@
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLocalSocket>
 #include <QMessageBox>
 
 #include <gmock/gmock.h>
@@ -363,6 +365,35 @@ TEST(RecyclingSoundPlayerTest, SwapsThePlayerOnlyAfterTheSoundsHaveBeenQuiet) {
     sounds.reset();
     queue.advance(10);
     EXPECT_EQ(made, 3);
+}
+
+TEST(InstanceChannelTest, ALaterLaunchAsksTheRunningOneForItsWindow) {
+    TempDir dir;
+    const auto path = InstanceChannel::socketPathFor(dir.path / "vokari.lock");
+    EXPECT_EQ(path, dir.path / "vokari.sock");
+    EXPECT_FALSE(InstanceChannel::requestOpenWindow(path, 200)) << "nobody listens yet";
+
+    std::ofstream(path) << "left by a crashed instance";
+    int opens = 0;
+    InstanceChannel channel(path, [&opens] { ++opens; });
+    ASSERT_EQ(channel.listen(), std::nullopt);
+
+    // The asking side blocks, as the process entry does; the running side answers from its event loop.
+    std::atomic<int> answered{-1};
+    std::thread asker([&] { answered = InstanceChannel::requestOpenWindow(path) ? 1 : 0; });
+    EXPECT_TRUE(spinUntil([&] { return answered.load() >= 0; }));
+    asker.join();
+    EXPECT_EQ(answered.load(), 1);
+    EXPECT_EQ(opens, 1);
+
+    // Anything but the one request opens nothing and is hung up on.
+    QLocalSocket other;
+    other.connectToServer(QString::fromStdString(path.string()));
+    ASSERT_TRUE(other.waitForConnected(1000));
+    other.write("quit\n");
+    other.flush();
+    EXPECT_TRUE(spinUntil([&] { return other.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_EQ(opens, 1);
 }
 
 int main(int argc, char** argv) {
