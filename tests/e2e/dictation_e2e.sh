@@ -232,6 +232,22 @@ case_window() {
     e2e_wait_text "$SENTENCE" 1
     [ "$seen" = green ] || e2e_fail "the dot was never green while the recording was processed"
     e2e_wait_tray_colour white 5
+
+    # Right click: the menu is built for the state at that moment ("Start Recording", then "Stop Recording",
+    # which ends the recording like a hotkey press).
+    local started stopped
+    started=$(e2e_log_count "🎙 Dictation started")
+    stopped=$(e2e_log_count "⏹ Audio capture stopped")
+    xdotool mousemove --window "$icon" 5 5 click 3
+    sleep 0.5
+    xte 'key Down' 'key Return'
+    e2e_wait_log "🎙 Dictation started" "$((started + 1))" 5
+    e2e_wait_tray_colour orange 3
+    xdotool mousemove --window "$icon" 5 5 click 3
+    sleep 0.5
+    xte 'key Down' 'key Return'
+    e2e_wait_log "⏹ Audio capture stopped" "$((stopped + 1))" 5
+    e2e_wait_tray_colour white 10
     e2e_stop_app TERM
 }
 
