@@ -1,6 +1,7 @@
 // The app shell's own pieces, without a display (Qt's offscreen platform): the single-instance lock, the display
 // check, the log lines held until the shipper exists, signals through the self-pipe, the main queue on the Qt
-// event loop and the alert box.
+// event loop, the alert box, the relaunch channel and the wiring of the tray, main window and welcome panel.
+#include "app/qt/AppInterface.h"
 #include "app/qt/DeferredLogSink.h"
 #include "app/qt/DisplayProbe.h"
 #include "app/qt/InstanceChannel.h"
@@ -10,6 +11,8 @@
 #include "app/qt/SingleInstance.h"
 #include "app/qt/UnixSignalWatcher.h"
 #include "core/VirtualMainQueue.h"
+#include "ui/MainWindowController.h"
+#include "ui/OnboardingWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
@@ -365,6 +368,40 @@ TEST(RecyclingSoundPlayerTest, SwapsThePlayerOnlyAfterTheSoundsHaveBeenQuiet) {
     sounds.reset();
     queue.advance(10);
     EXPECT_EQ(made, 3);
+}
+
+TEST(AppInterfaceTest, MenuToggleFollowsTheStateAndTheWindowIsMadeOnce) {
+    AppState appState;
+    NotificationCenter centre;
+    MemoryDefaultsStore store;
+    Settings settings(store);
+    VirtualMainQueue queue;
+    int quits = 0;
+    AppInterface ui({appState, centre, settings, queue, [&quits] { ++quits; }, nullptr});
+    std::vector<std::string> posted;
+    auto start = centre.addObserver(notifications::startDictation, [&](const std::any&) { posted.push_back("start"); });
+    auto cancel =
+        centre.addObserver(notifications::cancelDictation, [&](const std::any&) { posted.push_back("cancel"); });
+    ui.toggleRecording();
+    appState.state = VokariState::listening;
+    ui.toggleRecording();
+    appState.state = VokariState::processing;
+    ui.toggleRecording();
+    EXPECT_EQ(posted, (std::vector<std::string>{"start", "cancel", "start"}));
+
+    ui.setupMenuBar();
+    ui.bindState();
+    ui.openMainWindow();
+    MainWindowController* first = ui.windowController();
+    ASSERT_NE(first, nullptr);
+    first->window()->close();
+    ui.openMainWindow();
+    EXPECT_EQ(ui.windowController(), first);
+    EXPECT_TRUE(first->window()->isVisible());
+
+    ui.showOnboardingIfNeeded();
+    queue.advance(OnboardingWindow::showDelay);
+    EXPECT_TRUE(ui.onboarding()->isShowing());
 }
 
 TEST(InstanceChannelTest, ALaterLaunchAsksTheRunningOneForItsWindow) {
