@@ -6,9 +6,11 @@
 #include "ui/ViewStyle.h"
 
 #include <QFrame>
+#include <QGuiApplication>
 #include <QIcon>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QVBoxLayout>
 
 namespace vokari {
@@ -75,7 +77,9 @@ void OnboardingWindow::showPanel() {
 }
 
 void OnboardingWindow::buildPanel() {
-    // A title bar without close, minimise or resize controls, kept above other windows.
+    // A title bar without close, minimise or resize controls, kept above other windows. Some window managers
+    // (openbox) keep a close button anyway; closing there only hides the panel, like quitting without an answer,
+    // so it comes back at the next launch.
     panelWidget = std::make_unique<QWidget>(nullptr, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                                          Qt::WindowStaysOnTopHint);
     QWidget* panel = panelWidget.get();
@@ -83,6 +87,11 @@ void OnboardingWindow::buildPanel() {
     panel->setWindowTitle(QStringLiteral("Welcome to Vokari"));
     panel->setFixedSize(420, 340);
     ViewStyle::setBackground(panel, "#1A1A1C");
+    if (QScreen* screen = QGuiApplication::primaryScreen()) {
+        QRect frame(QPoint(0, 0), panel->size());
+        frame.moveCenter(screen->availableGeometry().center());
+        panel->move(frame.topLeft());
+    }
 
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(30, 40, 30, 0);
