@@ -184,8 +184,16 @@ case_window() {
     e2e_start_server
     e2e_start_target
     e2e_settings "{$HOTKEY,\"hasCompletedOnboarding\":false}"
+    # The accessibility bus, so the test reads and presses controls by their names as a screen reader would.
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$STACK_DIR/a11y.log" 2>&1 &
+    stack_pids+=("$!")
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
     e2e_start_app
     stack_wait_for 5 xdotool search --onlyvisible --name '^Welcome to Vokari$' || e2e_fail "no welcome panel"
+    e2e_atspi names "Got it" "Customise hotkey →" Home Settings About
+    e2e_atspi press About
+    e2e_atspi showing "Voice to text, instantly."
+    e2e_atspi names "Check for Updates"
     stack_wait_for 10 e2e_tray_icons || e2e_fail "no tray icon"
     e2e_wait_tray_colour white 5
     # The panel has the focus; its first control is "Got it".

@@ -232,6 +232,11 @@ e2e_setup() { # settings-json [target arguments...]
     e2e_start_app
 }
 
+# Reads or presses the app's controls through AT-SPI (tests/e2e/atspi_window.py); fails the case on a miss.
+e2e_atspi() { # names|press|showing args...
+    /usr/bin/python3 "$e2e_here/atspi_window.py" "$E2E_APP_PID" "$@" || e2e_fail "AT-SPI: $*"
+}
+
 # A tray host, as a desktop panel would provide (start it before the app).
 e2e_start_tray() {
     trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
