@@ -1,18 +1,23 @@
 // The app shell's own pieces, without a display (Qt's offscreen platform): the single-instance lock, the display
 // check, the log lines held until the shipper exists, signals through the self-pipe, the main queue on the Qt
-// event loop and the alert box.
+// event loop, the alert box, the relaunch channel and the wiring of the tray, main window and welcome panel.
+#include "app/qt/AppInterface.h"
 #include "app/qt/DeferredLogSink.h"
 #include "app/qt/DisplayProbe.h"
+#include "app/qt/InstanceChannel.h"
 #include "app/qt/QtAlertPresenter.h"
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/RecyclingSoundPlayer.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/UnixSignalWatcher.h"
 #include "core/VirtualMainQueue.h"
+#include "ui/MainWindowController.h"
+#include "ui/OnboardingWindow.h"
 
 #include <QAbstractButton>
 #include <QApplication>
 #include <QElapsedTimer>
+#include <QLocalSocket>
 #include <QMessageBox>
 
 #include <gmock/gmock.h>
@@ -363,6 +368,69 @@ TEST(RecyclingSoundPlayerTest, SwapsThePlayerOnlyAfterTheSoundsHaveBeenQuiet) {
     sounds.reset();
     queue.advance(10);
     EXPECT_EQ(made, 3);
+}
+
+TEST(AppInterfaceTest, MenuToggleFollowsTheStateAndTheWindowIsMadeOnce) {
+    AppState appState;
+    NotificationCenter centre;
+    MemoryDefaultsStore store;
+    Settings settings(store);
+    VirtualMainQueue queue;
+    int quits = 0;
+    AppInterface ui({appState, centre, settings, queue, [&quits] { ++quits; }, nullptr});
+    std::vector<std::string> posted;
+    auto start = centre.addObserver(notifications::startDictation, [&](const std::any&) { posted.push_back("start"); });
+    auto cancel =
+        centre.addObserver(notifications::cancelDictation, [&](const std::any&) { posted.push_back("cancel"); });
+    ui.toggleRecording();
+    appState.state = VokariState::listening;
+    ui.toggleRecording();
+    appState.state = VokariState::processing;
+    ui.toggleRecording();
+    EXPECT_EQ(posted, (std::vector<std::string>{"start", "cancel", "start"}));
+
+    ui.setupMenuBar();
+    ui.bindState();
+    ui.openMainWindow();
+    MainWindowController* first = ui.windowController();
+    ASSERT_NE(first, nullptr);
+    first->window()->close();
+    ui.openMainWindow();
+    EXPECT_EQ(ui.windowController(), first);
+    EXPECT_TRUE(first->window()->isVisible());
+
+    ui.showOnboardingIfNeeded();
+    queue.advance(OnboardingWindow::showDelay);
+    EXPECT_TRUE(ui.onboarding()->isShowing());
+}
+
+TEST(InstanceChannelTest, ALaterLaunchAsksTheRunningOneForItsWindow) {
+    TempDir dir;
+    const auto path = InstanceChannel::socketPathFor(dir.path / "vokari.lock");
+    EXPECT_EQ(path, dir.path / "vokari.sock");
+    EXPECT_FALSE(InstanceChannel::requestOpenWindow(path, 200)) << "nobody listens yet";
+
+    std::ofstream(path) << "left by a crashed instance";
+    int opens = 0;
+    InstanceChannel channel(path, [&opens] { ++opens; });
+    ASSERT_EQ(channel.listen(), std::nullopt);
+
+    // The asking side blocks, as the process entry does; the running side answers from its event loop.
+    std::atomic<int> answered{-1};
+    std::thread asker([&] { answered = InstanceChannel::requestOpenWindow(path) ? 1 : 0; });
+    EXPECT_TRUE(spinUntil([&] { return answered.load() >= 0; }));
+    asker.join();
+    EXPECT_EQ(answered.load(), 1);
+    EXPECT_EQ(opens, 1);
+
+    // Anything but the one request opens nothing and is hung up on.
+    QLocalSocket other;
+    other.connectToServer(QString::fromStdString(path.string()));
+    ASSERT_TRUE(other.waitForConnected(1000));
+    other.write("quit\n");
+    other.flush();
+    EXPECT_TRUE(spinUntil([&] { return other.state() == QLocalSocket::UnconnectedState; }));
+    EXPECT_EQ(opens, 1);
 }
 
 int main(int argc, char** argv) {

@@ -135,7 +135,7 @@ case_dailylimit() {
     pasted="$(e2e_target_text)"
     e2e_record "$SECOND"
     e2e_hotkey
-    stack_wait_for 20 xdotool search --onlyvisible --name '^Vokari$' || e2e_fail "no alert window"
+    stack_wait_for 20 e2e_alert_windows || e2e_fail "no alert window"
     local starts
     starts=$(e2e_log_count "🎙 Dictation started")
     e2e_hotkey
@@ -143,10 +143,11 @@ case_dailylimit() {
     [ "$(e2e_log_count "🎙 Dictation started")" -eq "$starts" ] || e2e_fail "a recording started under the alert"
     [ "$(e2e_target_text)" = "$pasted" ] || e2e_fail "text was pasted past the daily limit"
     # Openbox keeps the focus where the user was typing; bring the alert forward the way a click would.
-    xdotool search --onlyvisible --name '^Vokari$' windowactivate --sync >/dev/null 2>&1 ||
+    xdotool windowactivate --sync "$(e2e_alert_windows | head -n1)" >/dev/null 2>&1 ||
         e2e_fail "cannot activate the alert"
     xte 'key Return'
-    stack_wait_for 5 sh -c "! xdotool search --onlyvisible --name '^Vokari\$'" || e2e_fail "the alert did not close"
+    stack_wait_for 5 bash -c "! xdotool search --onlyvisible --name '^Vokari\$' | grep -vxF -e '${E2E_APP_WINDOWS:-none}'" ||
+        e2e_fail "the alert did not close"
     e2e_mark_recording
     e2e_hotkey
     e2e_wait_recording
@@ -193,11 +194,94 @@ case_launcher() {
     fi
 }
 
+# The visible app: tray dot, main window, welcome panel. A new user sees the panel; the dot follows a real
+# dictation; the main window closes without ending the app and comes back from the tray and from a second launch.
+case_window() {
+    stack_start || e2e_fail "the desktop stack did not start"
+    e2e_start_tray
+    e2e_start_server
+    e2e_start_target
+    e2e_settings "{$HOTKEY,\"hasCompletedOnboarding\":false}"
+    # The accessibility bus, so the test reads and presses controls by their names as a screen reader would.
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$STACK_DIR/a11y.log" 2>&1 &
+    stack_pids+=("$!")
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    e2e_start_app
+    stack_wait_for 5 xdotool search --onlyvisible --name '^Welcome to Vokari$' || e2e_fail "no welcome panel"
+    e2e_atspi names "Got it" "Customise hotkey →" Home Settings About
+    e2e_atspi press About
+    e2e_atspi showing "Voice to text, instantly."
+    e2e_atspi names "Check for Updates"
+    stack_wait_for 10 e2e_tray_icons || e2e_fail "no tray icon"
+    e2e_wait_tray_colour white 5
+    # The panel has the focus; its first control is "Got it".
+    xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Welcome to Vokari$' | head -n1)" >/dev/null
+    xte 'key space'
+    stack_wait_for 5 sh -c "! xdotool search --onlyvisible --name '^Welcome to Vokari\$'" || e2e_fail "the panel stayed"
+    grep -q '"hasCompletedOnboarding": *true' "$XDG_CONFIG_HOME/vokari/settings.json" || e2e_fail "onboarding not marked done"
+
+    local main
+    main=$(e2e_main_window)
+    xdotool windowactivate --sync "$main" >/dev/null
+    xte 'keydown Control_L' 'key w' 'keyup Control_L'
+    stack_wait_for 5 e2e_main_window_hidden || e2e_fail "Ctrl+W left the window open"
+    e2e_app_alive || e2e_fail "closing the window ended the app"
+    local out status=0
+    out=$(timeout 10 "$VOKARI_APP" 2>&1) || status=$?
+    [ "$status" -eq 0 ] || e2e_fail "a second launch exited with $status: $out"
+    stack_wait_for 5 e2e_main_window_shown ||
+        e2e_fail "a second launch did not show the window"
+    # Qt gives a closed window a new X window when it is shown again; the same widgets (and tab) come back in it.
+    main=$(e2e_main_window)
+    [ "$(echo "$main" | wc -l)" -eq 1 ] || e2e_fail "expected one main window, got: $main"
+
+    # Left click on the tray icon brings the closed window back.
+    xdotool windowactivate --sync "$main" >/dev/null
+    xte 'keydown Control_L' 'key w' 'keyup Control_L'
+    stack_wait_for 5 e2e_main_window_hidden || e2e_fail "the window stayed open"
+    local icon
+    icon=$(e2e_tray_icons | head -n1)
+    xdotool mousemove --window "$icon" 5 5 click 1
+    stack_wait_for 5 e2e_main_window_shown ||
+        e2e_fail "a tray click did not show the window"
+
+    e2e_focus_target
+    e2e_record "$SENTENCE"
+    e2e_wait_tray_colour orange 3
+    e2e_hotkey
+    local seen="" colour deadline=$((SECONDS + 20))
+    while ((SECONDS < deadline)); do
+        colour=$(e2e_tray_colour)
+        [ "$colour" = green ] && seen=green
+        (($(e2e_word_score "$SENTENCE" "$(e2e_target_text)") >= 60)) && break
+    done
+    e2e_wait_text "$SENTENCE" 1
+    [ "$seen" = green ] || e2e_fail "the dot was never green while the recording was processed"
+    e2e_wait_tray_colour white 5
+
+    # Right click: the menu is built for the state at that moment ("Start Recording", then "Stop Recording",
+    # which ends the recording like a hotkey press).
+    local started stopped
+    started=$(e2e_log_count "🎙 Dictation started")
+    stopped=$(e2e_log_count "⏹ Audio capture stopped")
+    xdotool mousemove --window "$icon" 5 5 click 3
+    sleep 0.5
+    xte 'key Down' 'key Return'
+    e2e_wait_log "🎙 Dictation started" "$((started + 1))" 5
+    e2e_wait_tray_colour orange 3
+    xdotool mousemove --window "$icon" 5 5 click 3
+    sleep 0.5
+    xte 'key Down' 'key Return'
+    e2e_wait_log "⏹ Audio capture stopped" "$((stopped + 1))" 5
+    e2e_wait_tray_colour white 10
+    e2e_stop_app TERM
+}
+
 e2e_watchdog 120
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher) "case_$1" ;;
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window) "case_$1" ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window" >&2
     exit 2
     ;;
 esac

@@ -83,9 +83,11 @@ e2e_start_target() { # [--terminal] [--class NAME]
     stack_wait_for 20 test -s "$STACK_DIR/target.ready" || e2e_fail "the target window never became active"
 }
 
+# Cases are returning users unless their settings say otherwise: the welcome panel would take the focus.
 e2e_settings() { # JSON object
     mkdir -p "$XDG_CONFIG_HOME/vokari"
-    printf '%s\n' "$1" >"$XDG_CONFIG_HOME/vokari/settings.json.tmp"
+    python3 -c 'import json, sys; s = json.loads(sys.argv[1]); s.setdefault("hasCompletedOnboarding", True); print(json.dumps(s))' \
+        "$1" >"$XDG_CONFIG_HOME/vokari/settings.json.tmp" || e2e_fail "bad settings JSON: $1"
     mv "$XDG_CONFIG_HOME/vokari/settings.json.tmp" "$XDG_CONFIG_HOME/vokari/settings.json"
 }
 
@@ -116,6 +118,21 @@ e2e_start_app() {
     E2E_APP_PID=$!
     stack_pids+=("$E2E_APP_PID")
     e2e_wait_log "🟢 Vokari running" "$running" 20
+    stack_wait_for 10 e2e_main_window_shown || e2e_fail "no main window after launch"
+    E2E_APP_WINDOWS="$(xdotool search --onlyvisible --name '^Vokari$' 2>/dev/null)"
+    # The main window opens at launch and takes the focus; give it back to where the user was typing.
+    e2e_focus_target
+}
+
+# Visible windows titled "Vokari" that were not there at launch (alerts), one id a line.
+e2e_alert_windows() {
+    xdotool search --onlyvisible --name '^Vokari$' 2>/dev/null | grep -vxF -e "${E2E_APP_WINDOWS:-none}"
+}
+
+e2e_focus_target() {
+    [ -s "$STACK_DIR/target.ready" ] || return 0
+    xdotool windowactivate --sync "$(head -n1 "$STACK_DIR/target.ready")" >/dev/null 2>&1 ||
+        e2e_fail "cannot give the focus back to the target window"
 }
 
 e2e_app_alive() {
@@ -243,4 +260,72 @@ e2e_setup() { # settings-json [target arguments...]
     e2e_start_target "$@"
     e2e_settings "$settings"
     e2e_start_app
+}
+
+# Reads or presses the app's controls through AT-SPI (tests/e2e/atspi_window.py); fails the case on a miss.
+e2e_atspi() { # names|press|showing args...
+    /usr/bin/python3 "$e2e_here/atspi_window.py" "$E2E_APP_PID" "$@" || e2e_fail "AT-SPI: $*"
+}
+
+# A tray host, as a desktop panel would provide (start it before the app).
+e2e_start_tray() {
+    trayer --edge top --align right --widthtype pixel --width 120 --height 24 --SetDockType true \
+        >"$STACK_DIR/trayer.log" 2>&1 &
+    stack_pids+=("$!")
+    stack_wait_for 10 xdotool search --class '^trayer$' || e2e_fail "trayer did not start"
+}
+
+# The windows docked in the tray host (the app's tray icon once it has embedded), one id a line: the panel's
+# children that have a size (trayer keeps a 1 × 1 helper there too).
+e2e_tray_icons() {
+    local panel
+    for panel in $(xdotool search --classname '^panel$' 2>/dev/null); do
+        xwininfo -children -id "$panel" 2>/dev/null | awk '/^ +0x[0-9a-f]+ / && $0 !~ / 1x1\+/ {print $1}'
+    done
+}
+
+# The visible main window (a "Vokari" window at least 400 wide: the tray icon's window has the same name).
+e2e_main_window() {
+    local w
+    for w in $(xdotool search --onlyvisible --name '^Vokari$' 2>/dev/null); do
+        (($(xwininfo -id "$w" | awk '/Width:/{print $2}') >= 400)) && echo "$w"
+    done
+    return 0
+}
+e2e_main_window_shown() { [ -n "$(e2e_main_window)" ]; }
+e2e_main_window_hidden() { [ -z "$(e2e_main_window)" ]; }
+
+# The colour in the middle of the tray icon as a word: white, orange, green, red or other.
+e2e_tray_colour() {
+    local icon geometry w h
+    icon=$(e2e_tray_icons | head -n1)
+    [ -n "$icon" ] || {
+        echo none
+        return
+    }
+    geometry=$(xwininfo -id "$icon" | awk '/Width:/{w=$2} /Height:/{h=$2} END{print w" "h}')
+    read -r w h <<<"$geometry"
+    /usr/bin/import -silent -window "$icon" -crop "1x1+$((w / 2))+$((h / 2))" txt:- 2>/dev/null | python3 -c '
+import re, sys
+m = re.search(r"\((\d+(?:\.\d+)?),(\d+(?:\.\d+)?),(\d+(?:\.\d+)?)", sys.stdin.read())
+if not m:
+    print("none"); sys.exit()
+r, g, b = (float(x) for x in m.groups())
+if max(r, g, b) > 255:  # a 16-bit build of ImageMagick prints 0-65535
+    r, g, b = r / 257, g / 257, b / 257
+if min(r, g, b) > 170 and max(r, g, b) - min(r, g, b) < 30: print("white")
+elif r > 200 and 110 < g < 200 and b < 90: print("orange")
+elif g > 150 and r < 120 and b < 140: print("green")
+elif r > 200 and g < 110 and b < 110: print("red")
+else: print("other", int(r), int(g), int(b))'
+}
+
+e2e_wait_tray_colour() { # colour seconds
+    local deadline=$((SECONDS + $2)) got=""
+    while ((SECONDS < deadline)); do
+        got=$(e2e_tray_colour)
+        [ "$got" = "$1" ] && return 0
+        sleep 0.05
+    done
+    e2e_fail "the tray dot stayed $got, expected $1"
 }

@@ -1,9 +1,11 @@
 #include "app/qt/AppDelegate.h"
 
+#include "app/qt/InstanceChannel.h"
 #include "app/qt/QtKeyEventPump.h"
 #include "app/qt/QtPasteboard.h"
 #include "app/qt/QtSoundPlayer.h"
 #include "app/qt/RecyclingSoundPlayer.h"
+#include "app/qt/SingleInstance.h"
 #include "core/DebugLog.h"
 #include "net/CurlTransport.h"
 #include "platform/linux/audio/LinuxAudioPlatform.h"
@@ -15,6 +17,8 @@
 #include "platform/linux/x11/X11Workspace.h"
 #include "ui/DictationIndicator.h"
 
+#include <QCoreApplication>
+
 namespace vokari {
 
 AppDelegate::AppDelegate(std::shared_ptr<QtMainQueue> queue, std::shared_ptr<DeferredLogSink> sink)
@@ -24,6 +28,7 @@ AppDelegate::AppDelegate(std::shared_ptr<QtMainQueue> queue, std::shared_ptr<Def
 
 AppDelegate::~AppDelegate() {
     applicationWillTerminate();
+    ui.reset();
     // The controller goes first, so nothing it schedules reaches a component that is already gone.
     controller.reset();
     backend.reset();
@@ -40,12 +45,24 @@ void AppDelegate::applicationDidFinishLaunching() {
         return;
     }
     launched = true;
-    // Fonts, menus, the status item, the main window, update checks and onboarding come with the interface;
-    // until then the launch runs the steps that exist, in their order.
+    AppInterface::registerFonts();
+    ui = std::make_unique<AppInterface>(AppInterface::Dependencies{
+        .appState = appState,
+        .notificationCenter = notificationCenter,
+        .settings = settings,
+        .mainQueue = *mainQueue,
+        .quit = [] { QCoreApplication::quit(); },
+        .checkForUpdates = nullptr, // the updater comes with its own component
+    });
+    ui->setupMenuBar();
     configureBackend();
     createController();
     setupAudio();
     setupDictation();
+    ui->bindState();
+    ui->openMainWindow();
+    ui->showOnboardingIfNeeded();
+    ui->listenForRelaunch(InstanceChannel::socketPathFor(SingleInstance::defaultLockPath()));
     debugLog("🟢 Vokari running");
 }
 

@@ -8,6 +8,7 @@
 #include "app/AppState.h"
 #include "app/BackendConnection.h"
 #include "app/DictationController.h"
+#include "app/qt/AppInterface.h"
 #include "app/qt/DeferredLogSink.h"
 #include "app/qt/QtAlertPresenter.h"
 #include "app/qt/QtMainQueue.h"
@@ -76,6 +77,9 @@ private:
     std::shared_ptr<TextInserter> textInserter;
     std::shared_ptr<GlobalHotkey> globalHotkey;
     std::shared_ptr<DictationIndicator> dictationIndicator;
+
+    // The tray, the main window and the welcome panel.
+    std::unique_ptr<AppInterface> ui;
 
     bool launched = false;
     bool terminated = false;

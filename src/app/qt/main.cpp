@@ -3,6 +3,7 @@
 #include "app/qt/AppDelegate.h"
 #include "app/qt/DeferredLogSink.h"
 #include "app/qt/DisplayProbe.h"
+#include "app/qt/InstanceChannel.h"
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/UnixSignalWatcher.h"
@@ -31,7 +32,12 @@ int main(int argc, char** argv) {
     SingleInstance instance(SingleInstance::defaultLockPath());
     auto claim = instance.acquire();
     if (claim.outcome == SingleInstance::Outcome::alreadyRunning) {
-        std::fprintf(stderr, "vokari: %s\n", claim.message.c_str());
+        // Launching again is how a user asks for the window of the running instance.
+        if (InstanceChannel::requestOpenWindow(InstanceChannel::socketPathFor(SingleInstance::defaultLockPath()))) {
+            std::fprintf(stderr, "vokari: Vokari is already running in this session; its window is shown.\n");
+        } else {
+            std::fprintf(stderr, "vokari: %s\n", claim.message.c_str());
+        }
         return 0;
     }
     if (claim.outcome == SingleInstance::Outcome::failed) {

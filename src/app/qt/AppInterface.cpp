@@ -1,0 +1,74 @@
+#include "app/qt/AppInterface.h"
+
+#include "core/DebugLog.h"
+#include "app/qt/InstanceChannel.h"
+#include "ui/BrandFonts.h"
+#include "ui/MainWindowController.h"
+#include "ui/OnboardingWindow.h"
+#include "ui/StatusTrayIcon.h"
+
+#include <QDesktopServices>
+
+namespace vokari {
+
+AppInterface::AppInterface(Dependencies d) : deps(std::move(d)) {}
+
+// The window and panel go before the tray, and all of them before the state they observe.
+AppInterface::~AppInterface() {
+    relaunchChannel.reset();
+    welcome.reset();
+    window.reset();
+    tray.reset();
+}
+
+void AppInterface::registerFonts() {
+    BrandFonts::registerAll();
+}
+
+void AppInterface::setupMenuBar() {
+    StatusTrayIcon::Actions actions;
+    actions.openMainWindow = [this] { openMainWindow(); };
+    actions.toggleRecording = [this] { toggleRecording(); };
+    actions.checkForUpdates = deps.checkForUpdates;
+    actions.quit = deps.quit;
+    tray = std::make_unique<StatusTrayIcon>(deps.appState, deps.mainQueue, std::move(actions));
+    tray->setupMenuBar();
+}
+
+void AppInterface::bindState() {
+    if (tray) {
+        tray->bindState();
+    }
+}
+
+void AppInterface::openMainWindow() {
+    if (!window) {
+        AboutView::Actions about;
+        about.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
+        about.checkForUpdates = deps.checkForUpdates;
+        window = std::make_unique<MainWindowController>(
+            MainView::Dependencies{deps.appState, deps.notificationCenter, deps.settings, deps.mainQueue, about},
+            deps.quit);
+    }
+    window->showAndFocus();
+}
+
+void AppInterface::showOnboardingIfNeeded() {
+    welcome = std::make_unique<OnboardingWindow>(
+        OnboardingWindow::Dependencies{deps.settings, deps.mainQueue, deps.notificationCenter});
+    welcome->showIfNeeded();
+}
+
+void AppInterface::listenForRelaunch(const std::filesystem::path& socketPath) {
+    relaunchChannel = std::make_unique<InstanceChannel>(socketPath, [this] { openMainWindow(); });
+    if (auto problem = relaunchChannel->listen()) {
+        debugLog("⚠️ A second launch cannot reach this instance: " + *problem);
+    }
+}
+
+void AppInterface::toggleRecording() {
+    const bool listening = deps.appState.state.get() == VokariState::listening;
+    deps.notificationCenter.post(listening ? notifications::cancelDictation : notifications::startDictation);
+}
+
+} // namespace vokari
