@@ -4,6 +4,7 @@
 #include "command/UserCharacters.h"
 #include "core/DebugLog.h"
 
+#include <algorithm>
 #include <array>
 #include <utility>
 
@@ -73,7 +74,7 @@ void CommandExecutor::performAction(const CommandAction& action, Report report) 
             return report(false);
         }
         return typeText(std::make_shared<std::vector<std::string>>(UserCharacters::split(*action.text)), 0,
-                        std::move(report));
+                        std::move(report), queue.now());
     case ActionType::press_key:
     case ActionType::keyboard_shortcut:
         if (!action.key || !desktop.keys) {
@@ -144,14 +145,18 @@ void CommandExecutor::activateApp(const std::string& name, Report report) {
     }
 }
 
-void CommandExecutor::typeText(std::shared_ptr<std::vector<std::string>> characters, std::size_t index, Report report) {
+void CommandExecutor::typeText(std::shared_ptr<std::vector<std::string>> characters, std::size_t index, Report report,
+                               double startedAt) {
     if (index >= characters->size()) {
         return report(true);
     }
     // A character that cannot be posted is skipped; typing goes on.
     desktop.keys->typeCharacter((*characters)[index]);
-    later(kCharacterGap,
-          [characters, index, report](CommandExecutor& self) { self.typeText(characters, index + 1, report); });
+    // Paced against the start, so the time the loop takes between characters does not add up over a long text.
+    const double due = startedAt + static_cast<double>(index + 1) * kCharacterGap;
+    later(std::max(0.0, due - queue.now()), [characters, index, report, startedAt](CommandExecutor& self) {
+        self.typeText(characters, index + 1, report, startedAt);
+    });
 }
 
 void CommandExecutor::pressKey(const std::string& key, const std::vector<std::string>& modifiers) {

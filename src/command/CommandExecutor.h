@@ -60,7 +60,8 @@ private:
     void executeStep(std::shared_ptr<Plan> plan, std::size_t index);
     void performAction(const CommandAction& action, Report report);
     void activateApp(const std::string& name, Report report);
-    void typeText(std::shared_ptr<std::vector<std::string>> characters, std::size_t index, Report report);
+    void typeText(std::shared_ptr<std::vector<std::string>> characters, std::size_t index, Report report,
+                  double startedAt);
     void pressKey(const std::string& key, const std::vector<std::string>& modifiers);
     void clickElement(const std::string& description, Report report);
     void clickAtPoint(ScreenPoint point, Report report);

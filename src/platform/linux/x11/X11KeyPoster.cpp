@@ -74,15 +74,31 @@ bool X11KeyPoster::typeKeysym(unsigned long keysym) {
     if (!dpy || !connection->hasXTest()) {
         return false;
     }
-    KeyCode code = XKeysymToKeycode(dpy, keysym);
+    if (queue.now() - ownKeysSince > kRestoreAfter) {
+        ownKeys.clear();
+        ownKeysSince = queue.now();
+    }
+    KeyCode code = 0;
     bool shift = false;
-    if (code != 0) {
-        if (XkbKeycodeToKeysym(dpy, code, 0, 0) == keysym) {
-            shift = false;
-        } else if (XkbKeycodeToKeysym(dpy, code, 0, 1) == keysym) {
-            shift = true;
-        } else {
-            code = 0; // reachable only on a level we cannot select plainly (AltGr); borrow a key instead
+    if (auto known = ownKeys.find(keysym); known != ownKeys.end()) {
+        code = known->second.code;
+        shift = known->second.shift;
+    } else {
+        code = XKeysymToKeycode(dpy, keysym);
+        if (std::find(spare.begin(), spare.end(), code) != spare.end()) {
+            code = 0; // a borrowed key: what it holds is tracked below, not in Xlib's copy of the map
+        }
+        if (code != 0) {
+            if (XkbKeycodeToKeysym(dpy, code, 0, 0) == keysym) {
+                shift = false;
+            } else if (XkbKeycodeToKeysym(dpy, code, 0, 1) == keysym) {
+                shift = true;
+            } else {
+                code = 0; // reachable only on a level we cannot select plainly (AltGr); borrow a key instead
+            }
+        }
+        if (code != 0) {
+            ownKeys[keysym] = OwnKey{static_cast<unsigned char>(code), shift};
         }
     }
     if (code == 0) {
@@ -127,15 +143,20 @@ unsigned char X11KeyPoster::borrowKeyCode(unsigned long keysym) {
     if (spare.empty()) {
         return 0;
     }
+    restoreTask.cancel();
+    restoreTask = queue.postAfter(kRestoreAfter, [this] { restoreBorrowed(); });
+    if (auto held = borrowedFor.find(keysym); held != borrowedFor.end()) {
+        return held->second;
+    }
     const unsigned char code = spare[nextSpare++ % spare.size()];
+    std::erase_if(borrowedFor, [code](const auto& entry) { return entry.second == code; });
+    borrowedFor[keysym] = code;
     KeySym syms[2] = {keysym, keysym};
     XChangeKeyboardMapping(dpy, code, 2, syms, 1);
     XSync(dpy, False);
     if (std::find(borrowed.begin(), borrowed.end(), code) == borrowed.end()) {
         borrowed.push_back(code);
     }
-    restoreTask.cancel();
-    restoreTask = queue.postAfter(kRestoreAfter, [this] { restoreBorrowed(); });
     return code;
 }
 
@@ -149,6 +170,7 @@ void X11KeyPoster::restoreBorrowed() {
         XChangeKeyboardMapping(dpy, code, 2, none, 1);
     }
     borrowed.clear();
+    borrowedFor.clear();
     XFlush(dpy);
 }
 

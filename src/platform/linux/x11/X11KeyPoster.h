@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <unordered_map>
 #include <vector>
 
 namespace vokari::x11 {
@@ -39,6 +40,17 @@ private:
     bool spareScanned = false;
     std::size_t nextSpare = 0;
     std::vector<unsigned char> borrowed;
+    // What each borrowed code holds now, so a repeated character reuses its code without changing the map again.
+    std::unordered_map<unsigned long, unsigned char> borrowedFor;
+    // Keys of the keyboard's own map, by keysym: (key code, whether Shift selects it). Looking them up in Xlib
+    // for every character costs more than the typing itself. Kept for one burst of typing only (a second), so a
+    // layout switched in between is read afresh.
+    struct OwnKey {
+        unsigned char code;
+        bool shift;
+    };
+    std::unordered_map<unsigned long, OwnKey> ownKeys;
+    double ownKeysSince = 0;
     TaskHandle restoreTask;
 };
 
