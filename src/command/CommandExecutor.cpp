@@ -107,23 +107,17 @@ void CommandExecutor::activateApp(const std::string& name, Report report) {
     if (desktop.apps) {
         const std::string wanted = CommandKeys::lowered(name);
         const auto running = desktop.apps->runningApplications();
-        const SwitchableApp* chosen = nullptr;
-        for (const auto& app : running) {
-            if (app.name && CommandKeys::lowered(*app.name) == wanted) {
-                chosen = &app;
-                break;
-            }
+        const auto named = [&](auto matches) {
+            return std::find_if(running.begin(), running.end(), [&](const SwitchableApp& app) {
+                return app.name && matches(CommandKeys::lowered(*app.name));
+            });
+        };
+        auto found = named([&](const std::string& lower) { return lower == wanted; });
+        if (found == running.end()) {
+            found = named([&](const std::string& lower) { return lower.find(wanted) != std::string::npos; });
         }
-        for (const auto& app : running) {
-            if (chosen) {
-                break;
-            }
-            if (app.name && CommandKeys::lowered(*app.name).find(wanted) != std::string::npos) {
-                chosen = &app;
-            }
-        }
-        if (chosen) {
-            desktop.apps->activate(*chosen);
+        if (found != running.end()) {
+            desktop.apps->activate(*found);
             later(kActivationSettle, [report](CommandExecutor&) { report(true); });
             return;
         }
