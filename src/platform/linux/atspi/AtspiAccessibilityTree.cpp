@@ -4,10 +4,30 @@
 
 #include <atspi/atspi.h>
 
+#include <cstdlib>
+#include <filesystem>
+
 namespace vokari::platform_linux {
+
+namespace {
+
+// libatspi ends the process when it finds no D-Bus session bus at all, so it is only started when one is there.
+bool sessionBusReachable() {
+    if (std::getenv("AT_SPI_BUS_ADDRESS") || std::getenv("DBUS_SESSION_BUS_ADDRESS")) {
+        return true;
+    }
+    const char* runtime = std::getenv("XDG_RUNTIME_DIR");
+    std::error_code ec;
+    return runtime && std::filesystem::exists(std::filesystem::path(runtime) / "bus", ec);
+}
+
+} // namespace
 
 std::shared_ptr<AccessibleElement> AtspiAccessibilityTree::applicationElement(std::int64_t pid) {
     if (!initialised) {
+        if (!sessionBusReachable()) {
+            return nullptr;
+        }
         // 0: connected now; 1: already connected (by another user of the library in this process).
         const int rc = atspi_init();
         if (rc != 0 && rc != 1) {

@@ -1,7 +1,7 @@
 #pragma once
 // Finds an application's AT-SPI root by process id among the applications registered on the accessibility bus.
 // Applications register only while accessibility is on (GTK and Qt do when the desktop enables the bus, see
-// the README). Main thread. Owned by the app.
+// the README). Without a D-Bus session bus there is no tree (nothing is found). Main thread. Owned by the app.
 #include "command/AccessibilityTree.h"
 
 namespace vokari::platform_linux {

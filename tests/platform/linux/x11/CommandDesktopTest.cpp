@@ -5,6 +5,7 @@
 
 #include "app/qt/CommandDesktopFactory.h"
 #include "core/VirtualMainQueue.h"
+#include "platform/linux/gio/DesktopEntries.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11Workspace.h"
 
@@ -181,6 +182,10 @@ TEST(CommandExecutorOnX11, LaunchesDesktopEntriesAndOpensUrlsWithTheirHandler) {
     writeFile(config / "mimeapps.list", "[Default Applications]\nx-scheme-handler/vokari-test=vokari-url.desktop\n");
 
     CommandHarness h;
+    // GIO notices new entries through a file monitor once it has read the folder (an earlier test did).
+    platform_linux::DesktopEntries entries;
+    ASSERT_TRUE(
+        waitUntil([&] { return entries.nameForWindowClass("org.vokari.ById") == "By Id"; }, 10s, [&] { h.pump(); }));
     EXPECT_EQ(h.run({action(ActionType::activate_app, "org.vokari.ById"),
                      action(ActionType::activate_app, "vokari launch test"),
                      action(ActionType::open_url, "vokari-test://open?x=1"),
