@@ -39,6 +39,39 @@ case_toggle() {
     e2e_stop_app TERM
 }
 
+# Command mode: a double tap while recording makes the recording a command. The screenshot goes with it, the plan
+# ("type hello world and then press enter") runs in the focused target window, nothing is pasted, and a plan whose
+# click misses still ends with the app ready for the next recording.
+case_command() {
+    e2e_setup "{$HOTKEY,\"commandModeEnabled\":true}"
+    e2e_mark_recording
+    xte 'key Control_R' 'key Control_R'
+    e2e_wait_recording
+    e2e_wait_log "⚡️ Command mode activated (double-tap while recording)" 1 5
+    e2e_speak "type hello world and then press enter"
+    sleep 0.3
+    e2e_hotkey
+    e2e_wait_log "📸 Screen captured: " 1 10
+    e2e_wait_text "hello world" 30
+    e2e_wait_log "⚡️ Command [" 2 10
+    [ "$(e2e_server_requests /command)" -eq 1 ] || e2e_fail "expected exactly one /command request"
+    [ "$(e2e_server_requests /process)" -eq 0 ] || e2e_fail "a command went to /process"
+    [ "$(e2e_target_events 'key Ctrl+V$')" -eq 0 ] || e2e_fail "a command pasted"
+
+    # A click on a control no window has fails that action only; the app is ready again afterwards.
+    e2e_mark_recording
+    xte 'key Control_R' 'key Control_R'
+    e2e_wait_recording
+    e2e_speak "click the purple elephant"
+    sleep 0.3
+    e2e_hotkey
+    e2e_wait_log "⚠️ Could not find UI element: " 1 30
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 30
+    e2e_stop_app TERM
+}
+
 # Hold mode: the recording lasts while the key is held; SIGINT ends the app cleanly.
 case_hold() {
     e2e_setup "{$HOTKEY,\"hotkeyHoldMode\":true}"
@@ -279,9 +312,9 @@ case_window() {
 
 e2e_watchdog 120
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window) "case_$1" ;;
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command) "case_$1" ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command" >&2
     exit 2
     ;;
 esac

@@ -1,5 +1,6 @@
 #include "app/qt/AppDelegate.h"
 
+#include "app/qt/CommandDesktopFactory.h"
 #include "app/qt/InstanceChannel.h"
 #include "app/qt/QtKeyEventPump.h"
 #include "app/qt/QtPasteboard.h"
@@ -105,9 +106,8 @@ void AppDelegate::createController() {
         .notificationCenter = notificationCenter,
         .refineService = backend,
         .commandService = backend,
-        // The command executor, the screen capture and the main view come with their own components.
-        .commandRunner = nullptr,
-        .screenGrabber = nullptr,
+        .commandRunner = CommandDesktopFactory::makeExecutor(*mainQueue, x11, workspace),
+        .screenGrabber = CommandDesktopFactory::makeScreenCapture(),
         .workspace = workspace,
         .soundPlayer = soundPlayer,
         .alertPresenter = alertPresenter,

@@ -1,11 +1,13 @@
 // Test-only window that receives pastes: a text field whose content is written to a file at every change.
-// Usage: vokari_x11_paste_target <output-file> <window-class> [--terminal]
+// Usage: vokari_x11_paste_target <output-file> <window-class> [--terminal | --button]
 // With --terminal it behaves like a terminal emulator: Control+Shift+V pastes the clipboard, while a plain
-// Control+V inserts the control character's caret form "^V" instead of pasting.
+// Control+V inserts the control character's caret form "^V" instead of pasting. With --button a "Send" button in
+// its corner inserts "[sent]" when clicked (it never takes the focus).
 #include <QApplication>
 #include <QFile>
 #include <QKeyEvent>
 #include <QPlainTextEdit>
+#include <QPushButton>
 #include <QSaveFile>
 
 namespace {
@@ -51,6 +53,12 @@ int main(int argc, char** argv) {
         }
     });
     field.resize(400, 200);
+    if (argc > 3 && QByteArray(argv[3]) == "--button") {
+        auto* send = new QPushButton(QStringLiteral("Send"), &field);
+        send->setFocusPolicy(Qt::NoFocus);
+        send->setGeometry(300, 150, 90, 40);
+        QObject::connect(send, &QPushButton::clicked, [&] { field.insertPlainText(QStringLiteral("[sent]")); });
+    }
     // No activateWindow(): a late activation request of its own could take the focus back after the test has
     // moved it elsewhere. The window manager focuses new windows by itself.
     field.show();
