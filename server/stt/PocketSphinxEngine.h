@@ -17,13 +17,14 @@
 struct ps_decoder_s;
 struct cmd_ln_s;
 
-namespace vokari {
+namespace vokari::server {
 
 struct PocketSphinxConfig {
     std::string modelDir = VOKARI_POCKETSPHINX_MODEL_DIR; // holds en-us/, en-us.lm.bin, cmudict-en-us.dict
     int decoders = 2;
     int acquireTimeoutMs = 60'000; // a request waits this long for a free decoder, then gets 503
     bool tuned = true;             // false = the library's stock settings (the accuracy baseline)
+    bool conditionAudio = true;    // trim leading/trailing silence and normalise the level before decoding
     // Decoder settings applied when tuned; chosen by measuring word error and speed on synthetic speech.
     // Batch CMN over the whole utterance plus these caps beat the stock setup on both counts there.
     std::vector<std::pair<std::string, std::string>> tuning = {
@@ -61,4 +62,4 @@ private:
     std::condition_variable freed_;
 };
 
-} // namespace vokari
+} // namespace vokari::server
