@@ -9,9 +9,10 @@ namespace vokari::server {
 
 struct ConditioningResult {
     PcmAudio audio;
-    double gain = 1.0;       // applied to the samples
-    size_t trimmedHead = 0;  // samples removed at the start
-    size_t trimmedTail = 0;  // samples removed at the end
+    double gain = 1.0;          // applied to the samples
+    size_t trimmedHead = 0;     // samples removed at the start
+    size_t trimmedTail = 0;     // samples removed at the end
+    bool telephoneBand = false; // nothing above 4 kHz: a mirrored image of the band was added
 };
 
 ConditioningResult conditionForDecoding(const PcmAudio& input);
