@@ -94,12 +94,17 @@ const std::vector<std::string> kFliteSentences = {
     "could you please call me back when you have a free moment",
 };
 
+bool gCommandFirst = false; // decode each clip in command mode first, as /command does before dictation
+
 std::map<std::string, Tally> run(PocketSphinxEngine& engine, const std::vector<Utterance>& set,
                                  std::vector<std::string>& hyps) {
     std::map<std::string, Tally> tallies;
     hyps.resize(set.size());
     for (size_t i = 0; i < set.size(); ++i) {
         const auto& u = set[i];
+        if (gCommandFirst) {
+            engine.transcribe(u.audio, {}, SttMode::command);
+        }
         double before = threadCpuSeconds();
         auto result = engine.transcribe(u.audio, {}, SttMode::dictation);
         double cpu = threadCpuSeconds() - before;
@@ -148,6 +153,8 @@ int main(int argc, char** argv) {
             stock = false;
         } else if (a == "--raw") {
             tuned.conditionAudio = false;
+        } else if (a == "--command-first") {
+            gCommandFirst = true;
         } else if (a == "--verbose") {
             verbose = true;
         } else if (a == "--set" && i + 2 < argc) {

@@ -10,8 +10,6 @@ namespace {
 constexpr size_t kFrame = 160;             // 10 ms at 16 kHz
 constexpr size_t kKeepSilence = 16000 / 4; // 250 ms of silence kept on each side for the silence model
 constexpr double kSpeechAboveFloorDb = 15.0;
-constexpr double kTargetSpeechRms = 3000.0; // about -20 dBFS for the loud part of the speech
-constexpr double kMaxGain = 16.0;
 constexpr double kPeakLimit = 30000.0;
 constexpr double kTelephoneTopBandDb = -65.0; // 6-8 kHz this far below the whole: band-limited audio
 constexpr double kMirrorGain = 0.3;
@@ -107,14 +105,13 @@ ConditioningResult conditionForDecoding(const PcmAudio& input) {
     out.telephoneBand = topBandDb(s, dc) < kTelephoneTopBandDb;
     double mirror = out.telephoneBand ? kMirrorGain : 0.0;
 
-    double loudRms = std::pow(10.0, loudDb / 20.0);
-    // Level: the loud frames of the speech to a common RMS, never clipping; noise alone is not amplified.
-    double gain = speech ? std::clamp(kTargetSpeechRms / std::max(1.0, loudRms), 1.0 / kMaxGain, kMaxGain) : 1.0;
     double peak = 1.0;
     for (size_t i = begin; i < end; ++i) {
         peak = std::max(peak, std::abs(double(s[i]) - dc));
     }
-    gain = std::min(gain, kPeakLimit / (peak * (1.0 + mirror)));
+    // The level is left as recorded (normalising it measured no better, and worse on short commands);
+    // only the mirrored band is kept from clipping.
+    double gain = mirror > 0 ? std::min(1.0, kPeakLimit / (peak * (1.0 + mirror))) : 1.0;
 
     out.gain = gain;
     out.trimmedHead = begin;

@@ -24,12 +24,15 @@ struct PocketSphinxConfig {
     int decoders = 2;
     int acquireTimeoutMs = 60'000; // a request waits this long for a free decoder, then gets 503
     bool tuned = true;             // false = the library's stock settings (the accuracy baseline)
-    bool conditionAudio = true;    // trim leading/trailing silence and normalise the level before decoding
+    bool conditionAudio = true;    // trim leading/trailing silence and fill telephone audio's top band
     // Decoder settings applied when tuned, measured on real recordings (bench/server, docs/benchmarks.md).
     // Whole-utterance decoding gives batch CMN; per-frame caps of 10000 HMMs and 20 word exits measured as
     // accurate as the library's (30000, unlimited) while bounding the CPU a long noisy recording can take.
     // The tighter caps once chosen on synthetic speech (2000/5) lost most words of a noisy recording.
-    std::vector<std::pair<std::string, std::string>> tuning = {{"-maxhmmpf", "10000"}, {"-maxwpf", "20"}};
+    // The library's voice-activity filter is off: silence is trimmed before decoding, and the filter's noise
+    // estimate carries over from one utterance to the next, so a decoder's answer depended on its history.
+    std::vector<std::pair<std::string, std::string>> tuning = {
+        {"-maxhmmpf", "10000"}, {"-maxwpf", "20"}, {"-remove_silence", "no"}};
 };
 
 class PocketSphinxEngine final : public SpeechEngine {

@@ -20,6 +20,7 @@ std::unique_ptr<PocketSphinxEngine> makeEngine(bool tuned, int decoders = 1) {
     PocketSphinxConfig config;
     config.decoders = decoders;
     config.tuned = tuned;
+    config.conditionAudio = tuned; // stock = the library as it comes, on the audio as recorded
     auto created = PocketSphinxEngine::create(config);
     if (auto* err = std::get_if<std::string>(&created)) {
         ADD_FAILURE() << *err;
