@@ -8,7 +8,7 @@
 #include <cstdlib>
 #include <memory>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 std::optional<ApiEndpoint> endpointFrom(const std::string& url, const ServerOptions& options, int timeoutSeconds) {
@@ -42,4 +42,4 @@ std::unique_ptr<TextRefiner> makeOpenAiRefiner(const ServerOptions& options) {
     return std::make_unique<OpenAiRefiner>(*endpoint, options.llmModel);
 }
 
-} // namespace vokari
+} // namespace vokari::server

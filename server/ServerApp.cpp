@@ -6,7 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 
-namespace vokari {
+namespace vokari::server {
 
 // Defined by the optional OpenAI-compatible engines when they are built in.
 std::unique_ptr<SpeechEngine> makeOpenAiSpeechEngine(const ServerOptions& options);
@@ -49,6 +49,7 @@ std::optional<std::string> ServerApp::start() {
         return *err;
     }
     port_ = std::get<int>(bound);
+    context_->publicOrigin = publicOrigin(options_, port_);
 
     if (options_.stt == "openai") {
         engine_ = makeOpenAiSpeechEngine(options_);
@@ -80,4 +81,4 @@ void ServerApp::stop() {
     }
 }
 
-} // namespace vokari
+} // namespace vokari::server

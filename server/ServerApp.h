@@ -13,7 +13,7 @@
 #include <optional>
 #include <string>
 
-namespace vokari {
+namespace vokari::server {
 
 class ServerApp {
 public:
@@ -40,4 +40,4 @@ private:
     int port_ = 0;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -9,7 +9,7 @@
 #include <thread>
 
 int main(int argc, char** argv) {
-    using namespace vokari;
+    using namespace vokari::server;
     std::vector<std::string> args(argv + 1, argv + argc);
     auto parsed = parseServerOptions(args);
     if (auto* err = std::get_if<OptionsError>(&parsed)) {

@@ -2,7 +2,7 @@
 
 #include <cstring>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 uint32_t le32(const unsigned char* p) {
@@ -113,4 +113,4 @@ std::string encodeWav(const std::vector<int16_t>& samples, int sampleRate, int c
     return out;
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -8,7 +8,7 @@
 #include <variant>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 struct PcmAudio {
     std::vector<int16_t> samples;
@@ -25,4 +25,4 @@ std::variant<PcmAudio, WavError> readWav(std::string_view bytes);
 // Encodes samples as the same format (used by tests and the benchmark).
 std::string encodeWav(const std::vector<int16_t>& samples, int sampleRate = 16000, int channels = 1);
 
-} // namespace vokari
+} // namespace vokari::server

@@ -1,6 +1,6 @@
 #include "command/CommandAction.h"
 
-namespace vokari {
+namespace vokari::server {
 
 nlohmann::json CommandAction::toJson() const {
     nlohmann::json j = {{"type", type}};
@@ -27,4 +27,4 @@ nlohmann::json actionsToJson(const std::vector<CommandAction>& actions) {
     return out;
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 struct CommandAction {
     std::string type; // activate_app, type_text, press_key, click_element, open_url, delay, keyboard_shortcut
@@ -27,4 +27,4 @@ struct CommandAction {
 
 nlohmann::json actionsToJson(const std::vector<CommandAction>& actions);
 
-} // namespace vokari
+} // namespace vokari::server

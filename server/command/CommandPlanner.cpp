@@ -8,7 +8,7 @@
 #include <set>
 #include <sstream>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 using Words = std::vector<std::string>;
@@ -241,7 +241,10 @@ std::optional<CommandAction> keyAction(const Words& w, size_t from) {
         }
         // "f five" → f5
         if (l == "f" && i + 1 < w.size() && kNumbers.count(lower(w[i + 1])) != 0) {
-            key = "f" + std::to_string(kNumbers.at(lower(w[i + 1])));
+            // Appended, not "f" + ...: GCC 12 -O3 misreports -Wrestrict on inserting before a string.
+            std::string name(1, 'f');
+            name += std::to_string(kNumbers.at(lower(w[i + 1])));
+            key = std::move(name);
             ++i;
             continue;
         }
@@ -387,4 +390,4 @@ std::vector<CommandAction> CommandPlanner::plan(const std::string& transcript) {
     return actions;
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 class CommandPlanner {
 public:
@@ -18,4 +18,4 @@ public:
     static std::vector<CommandAction> planStep(const std::vector<std::string>& words);
 };
 
-} // namespace vokari
+} // namespace vokari::server

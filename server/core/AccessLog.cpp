@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <mutex>
 
-namespace vokari {
+namespace vokari::server {
 
 std::string formatAccessLine(const AccessRecord& r) {
     char dur[32];
@@ -23,4 +23,4 @@ void writeAccessLine(const AccessRecord& r) {
     std::fflush(stderr);
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <string>
 
-namespace vokari {
+namespace vokari::server {
 
 struct AccessRecord {
     int64_t epochMs = 0;
@@ -21,4 +21,4 @@ struct AccessRecord {
 std::string formatAccessLine(const AccessRecord& r);
 void writeAccessLine(const AccessRecord& r);
 
-} // namespace vokari
+} // namespace vokari::server

@@ -7,7 +7,7 @@
 #include <chrono>
 #include <cstdint>
 
-namespace vokari {
+namespace vokari::server {
 
 class Clock {
 public:
@@ -36,4 +36,4 @@ private:
     std::atomic<int64_t> ms_;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -4,7 +4,7 @@
 #include <cstdlib>
 #include <thread>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 std::optional<std::string> realEnv(const char* name) {
@@ -58,6 +58,14 @@ std::string defaultDataDir(EnvLookup env) {
     return "./vokari-server-data";
 }
 
+std::string publicOrigin(const ServerOptions& options, int boundPort) {
+    if (!options.publicUrl.empty()) {
+        return options.publicUrl;
+    }
+    bool v6 = options.host.find(':') != std::string::npos;
+    return "http://" + (v6 ? "[" + options.host + "]" : options.host) + ":" + std::to_string(boundPort);
+}
+
 std::string serverUsage() {
     return R"(Usage: vokari-server [OPTIONS]
 
@@ -79,6 +87,8 @@ Options:
   --llm-model NAME       chat model name (default gpt-4o-mini)
   --api-key-env NAME     environment variable holding the API key (default OPENAI_API_KEY)
   --releases DIR         directory with manifest.json and the release files served under /downloads/
+  --public-url URL       origin clients reach this server at, used in download links
+                         (default http://HOST:PORT of --listen)
   --threads N            HTTP worker threads (default 8)
   --help                 show this text and exit
 )";
@@ -119,15 +129,11 @@ std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<s
             return std::nullopt;
         };
         static const std::vector<std::pair<std::string, std::string ServerOptions::*>> stringOptions = {
-            {"--data", &ServerOptions::dataDir},
-            {"--stt-url", &ServerOptions::sttUrl},
-            {"--stt-model", &ServerOptions::sttModel},
-            {"--llm-url", &ServerOptions::llmUrl},
-            {"--llm-model", &ServerOptions::llmModel},
-            {"--api-key-env", &ServerOptions::apiKeyEnv},
-            {"--releases", &ServerOptions::releasesDir},
-            {"--model-dir", &ServerOptions::modelDir},
-            {"--stt", &ServerOptions::stt},
+            {"--data", &ServerOptions::dataDir},         {"--stt-url", &ServerOptions::sttUrl},
+            {"--stt-model", &ServerOptions::sttModel},   {"--llm-url", &ServerOptions::llmUrl},
+            {"--llm-model", &ServerOptions::llmModel},   {"--api-key-env", &ServerOptions::apiKeyEnv},
+            {"--releases", &ServerOptions::releasesDir}, {"--public-url", &ServerOptions::publicUrl},
+            {"--model-dir", &ServerOptions::modelDir},   {"--stt", &ServerOptions::stt},
             {"--refiner", &ServerOptions::refiner},
         };
         bool handled = false;
@@ -183,10 +189,23 @@ std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<s
             return OptionsError{"expected an http:// or https:// URL, got \"" + *url + "\""};
         }
     }
+    while (!o.publicUrl.empty() && o.publicUrl.back() == '/') {
+        o.publicUrl.pop_back();
+    }
+    if (!o.publicUrl.empty()) {
+        bool scheme = o.publicUrl.rfind("http://", 0) == 0 || o.publicUrl.rfind("https://", 0) == 0;
+        size_t hostStart = o.publicUrl.find("//") + 2;
+        bool hasHost = scheme && o.publicUrl.size() > hostStart && o.publicUrl[hostStart] != '/';
+        bool clean = o.publicUrl.find_first_of("?#\"' \t\r\n") == std::string::npos;
+        if (!hasHost || !clean) {
+            return OptionsError{"--public-url: expected an http:// or https:// URL without query, got \"" +
+                                o.publicUrl + "\""};
+        }
+    }
     if (o.dataDir.empty()) {
         o.dataDir = defaultDataDir(env);
     }
     return o;
 }
 
-} // namespace vokari
+} // namespace vokari::server

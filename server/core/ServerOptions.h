@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 struct ServerOptions {
     std::string host = "127.0.0.1";
@@ -24,9 +24,10 @@ struct ServerOptions {
     std::string llmModel = "gpt-4o-mini";
     std::string apiKeyEnv = "OPENAI_API_KEY";
     std::string releasesDir;
-    std::string modelDir; // pocketsphinx model directory; empty = the Debian model
-    int threads = 8;      // HTTP worker threads
-    int decoders = 2;     // pooled pocketsphinx decoders
+    std::string publicUrl; // origin clients reach the server at, for download links; empty = the listen address
+    std::string modelDir;  // pocketsphinx model directory; empty = the Debian model
+    int threads = 8;       // HTTP worker threads
+    int decoders = 2;      // pooled pocketsphinx decoders
     bool showHelp = false;
 };
 
@@ -39,10 +40,14 @@ using EnvLookup = std::optional<std::string> (*)(const char* name);
 std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<std::string>& args,
                                                              EnvLookup env = nullptr);
 
+// Where clients reach this server (no trailing slash): --public-url, else http://HOST:PORT of the
+// listen address with the port actually bound. Download links are built on it, never on a request's Host.
+std::string publicOrigin(const ServerOptions& options, int boundPort);
+
 // The text printed by --help.
 std::string serverUsage();
 
 // Default data directory: $XDG_DATA_HOME/vokari-server, else $HOME/.local/share/vokari-server.
 std::string defaultDataDir(EnvLookup env);
 
-} // namespace vokari
+} // namespace vokari::server

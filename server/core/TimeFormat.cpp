@@ -3,7 +3,7 @@
 #include <chrono>
 #include <cstdio>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 struct Civil {
@@ -74,4 +74,4 @@ std::optional<int64_t> parseIsoUtc(const std::string& text) {
     return days * 86'400'000 + (h * 3600 + mi * 60 + s) * 1000LL + ms;
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -6,7 +6,7 @@
 #include <optional>
 #include <string>
 
-namespace vokari {
+namespace vokari::server {
 
 // "2026-12-06T07:50:03.042Z"
 std::string isoUtcMs(int64_t epochMs);
@@ -15,4 +15,4 @@ std::string utcDay(int64_t epochMs);
 // Parses "YYYY-MM-DDTHH:MM:SS[.fff]Z"; nullopt when it is anything else.
 std::optional<int64_t> parseIsoUtc(const std::string& text);
 
-} // namespace vokari
+} // namespace vokari::server

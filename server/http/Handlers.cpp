@@ -8,7 +8,7 @@
 #include <fstream>
 #include <memory>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 const char* const kPresets[] = {"professional", "casual", "minimal", "custom"};
@@ -185,11 +185,8 @@ void handleUpdateCheck(ServerContext& ctx, const httplib::Request& req, httplib:
         sendJson(res, 200, {{"update_available", false}, {"latest", current}, {"download_url", ""}});
         return;
     }
-    std::string host = req.get_header_value("Host");
-    if (host.empty()) {
-        host = "127.0.0.1:8790";
-    }
-    std::string url = "http://" + host + "/downloads/" + ctx.release->file;
+    // The configured origin, never the request's Host header: a client must not choose where others download.
+    std::string url = ctx.publicOrigin + "/downloads/" + ctx.release->file;
     sendJson(res, 200,
              {{"update_available", compareVersions(ctx.release->version, current) > 0},
               {"latest", ctx.release->version},
@@ -226,4 +223,4 @@ void handleDownload(ServerContext& ctx, const httplib::Request& req, httplib::Re
                              });
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -6,7 +6,7 @@
 
 #include <httplib.h>
 
-namespace vokari {
+namespace vokari::server {
 
 void handleRegister(ServerContext& ctx, const httplib::Request& req, httplib::Response& res);
 void handleGetProfile(ServerContext& ctx, const httplib::Request& req, httplib::Response& res);
@@ -19,4 +19,4 @@ void handleDownload(ServerContext& ctx, const httplib::Request& req, httplib::Re
 void handleProcess(ServerContext& ctx, const httplib::Request& req, httplib::Response& res);
 void handleCommand(ServerContext& ctx, const httplib::Request& req, httplib::Response& res);
 
-} // namespace vokari
+} // namespace vokari::server

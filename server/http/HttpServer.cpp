@@ -10,7 +10,7 @@
 #include <cstring>
 #include <sys/socket.h>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 // A request is read, handled and answered on one worker thread, so the start time can live here.
@@ -144,4 +144,4 @@ void HttpServer::stop() {
     }
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -11,7 +11,7 @@
 #include <string>
 #include <variant>
 
-namespace vokari {
+namespace vokari::server {
 
 class HttpServer {
 public:
@@ -36,4 +36,4 @@ private:
     std::unique_ptr<httplib::Server> server_;
 };
 
-} // namespace vokari
+} // namespace vokari::server

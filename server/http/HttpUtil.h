@@ -9,7 +9,7 @@
 #include <optional>
 #include <string>
 
-namespace vokari {
+namespace vokari::server {
 
 inline void sendJson(httplib::Response& res, int status, const nlohmann::json& body) {
     res.status = status;
@@ -62,4 +62,4 @@ inline std::string stringField(const nlohmann::json& j, const char* key) {
     return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();
 }
 
-} // namespace vokari
+} // namespace vokari::server

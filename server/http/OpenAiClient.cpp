@@ -2,7 +2,7 @@
 
 #include <regex>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 httplib::Client makeClient(const ApiEndpoint& e) {
@@ -54,4 +54,4 @@ ApiResult postMultipart(const ApiEndpoint& endpoint, const std::string& path,
     return toResult(c.Post(endpoint.basePath + path, items));
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -9,7 +9,7 @@
 #include <string>
 #include <variant>
 
-namespace vokari {
+namespace vokari::server {
 
 struct ApiEndpoint {
     std::string origin;   // "http://127.0.0.1:9000"
@@ -32,4 +32,4 @@ ApiResult postJson(const ApiEndpoint& endpoint, const std::string& path, const s
 ApiResult postMultipart(const ApiEndpoint& endpoint, const std::string& path,
                         const httplib::MultipartFormDataItems& items);
 
-} // namespace vokari
+} // namespace vokari::server

@@ -8,7 +8,7 @@
 #include <chrono>
 #include <cstdio>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
@@ -162,4 +162,4 @@ void handleCommand(ServerContext& ctx, const httplib::Request& req, httplib::Res
               {"actions", actionsToJson(actions)}});
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -10,8 +10,9 @@
 
 #include <cstdint>
 #include <optional>
+#include <string>
 
-namespace vokari {
+namespace vokari::server {
 
 struct ServerContext {
     Database& db;
@@ -22,6 +23,7 @@ struct ServerContext {
     int64_t dailyLimit = 1000; // 0 = none
     int64_t maxLogsPerDevice = 2000;
     size_t maxLogEntriesPerRequest = 1000;
+    std::string publicOrigin = "http://127.0.0.1:8790"; // download links start with it (see --public-url)
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -9,7 +9,7 @@
 #include <map>
 #include <sstream>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 std::string presetInstruction(const RefineInput& in) {
@@ -119,4 +119,4 @@ std::string OpenAiRefiner::refine(const RefineInput& input) {
     return answer;
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -6,7 +6,7 @@
 #include "http/OpenAiClient.h"
 #include "refine/TextRefiner.h"
 
-namespace vokari {
+namespace vokari::server {
 
 class OpenAiRefiner final : public TextRefiner {
 public:
@@ -25,4 +25,4 @@ private:
     std::string model_;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -4,7 +4,7 @@
 #include <cctype>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 std::string foldLetters(std::string_view text) {
     std::string out;
@@ -96,4 +96,4 @@ double normalizedDistance(std::string_view a, std::string_view b) {
     return longest == 0 ? 0.0 : static_cast<double>(editDistance(a, b)) / static_cast<double>(longest);
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 // Sound key: consonant skeleton after common spelling folds ("ph"→f, "ck"→k, soft c→s, ...), vowels dropped
 // except a leading one, doubled sounds collapsed. "Kubernetes" and "cooper netties" share most of theirs.
@@ -35,4 +35,4 @@ double normalizedDistance(std::string_view a, std::string_view b);
 // Lower-cased letters and digits only.
 std::string foldLetters(std::string_view text);
 
-} // namespace vokari
+} // namespace vokari::server

@@ -1,12 +1,14 @@
 #include "refine/RuleRefiner.h"
 
+#include "refine/NumberWords.h"
 #include "refine/VocabularyMatcher.h"
 
 #include <algorithm>
 #include <cctype>
+#include <set>
 #include <sstream>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 enum class Kind { word, punct, lineBreak, scratch };
@@ -169,7 +171,57 @@ std::vector<Token> tidyPunctuation(const std::vector<Token>& in) {
     return out;
 }
 
+// Compound spelled-out numbers become digits ("twenty five" → "25"); single number words stay words.
+std::vector<Token> numbersAsDigits(const std::vector<Token>& in) {
+    std::vector<Token> out;
+    for (size_t i = 0; i < in.size();) {
+        std::vector<std::string> run;
+        for (size_t k = i; k < in.size() && in[k].kind == Kind::word && !in[k].vocabulary; ++k) {
+            run.push_back(lower(in[k].text));
+        }
+        if (auto m = run.empty() ? std::nullopt : matchSpokenNumber(run, 0)) {
+            out.push_back(Token{Kind::word, std::to_string(m->value)});
+            i += m->length;
+        } else {
+            out.push_back(in[i]);
+            ++i;
+        }
+    }
+    return out;
+}
+
+// Weekdays and months are names. "may" and "march" are also common words, so they count as months only
+// after a word that introduces a date ("in May", "since March") or next to a number.
+bool isCalendarName(const std::vector<Token>& tokens, size_t i) {
+    static const std::set<std::string> kAlways = {
+        "monday",   "tuesday", "wednesday", "thursday", "friday",    "saturday", "sunday",   "january",
+        "february", "april",   "june",      "july",     "september", "october",  "november", "december",
+    };
+    std::string w = lower(tokens[i].text);
+    if (kAlways.count(w) != 0) {
+        return true;
+    }
+    if (w != "may" && w != "march") {
+        return false;
+    }
+    static const std::set<std::string> kDateWords = {"in",  "of",   "since", "until", "early", "late",
+                                                     "mid", "next", "last",  "this",  "from",  "through"};
+    auto isNumber = [](const Token& t) {
+        return t.kind == Kind::word && !t.text.empty() && std::isdigit(static_cast<unsigned char>(t.text[0]));
+    };
+    bool before = i > 0 && tokens[i - 1].kind == Kind::word &&
+                  (kDateWords.count(lower(tokens[i - 1].text)) != 0 || isNumber(tokens[i - 1]));
+    bool after = i + 1 < tokens.size() && isNumber(tokens[i + 1]);
+    return before || after;
+}
+
 void professionalCase(std::vector<Token>& tokens) {
+    tokens = numbersAsDigits(tokens);
+    for (size_t i = 0; i < tokens.size(); ++i) {
+        if (tokens[i].kind == Kind::word && !tokens[i].vocabulary && isCalendarName(tokens, i)) {
+            tokens[i].text[0] = static_cast<char>(std::toupper(static_cast<unsigned char>(tokens[i].text[0])));
+        }
+    }
     bool sentenceStart = true;
     for (auto& t : tokens) {
         if (t.kind == Kind::word) {
@@ -195,7 +247,7 @@ void professionalCase(std::vector<Token>& tokens) {
             tokens.insert(tokens.begin() + static_cast<long>(i) + 1, Token{Kind::punct, "."});
             ++i;
         } else if (tokens[i].kind == Kind::punct && !isTerminal(tokens[i])) {
-            tokens[i].text = ".";
+            tokens[i].text.assign(1, '.'); // not = ".": GCC 12 -O3 misreports -Wrestrict on it
         }
     }
 }
@@ -249,4 +301,4 @@ std::string RuleRefiner::apply(const RefineInput& input) {
     return join(tokens);
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -4,7 +4,7 @@
 
 #include "refine/TextRefiner.h"
 
-namespace vokari {
+namespace vokari::server {
 
 class RuleRefiner final : public TextRefiner {
 public:
@@ -13,4 +13,4 @@ public:
     static std::string apply(const RefineInput& input);
 };
 
-} // namespace vokari
+} // namespace vokari::server

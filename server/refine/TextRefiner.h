@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 struct RefineInput {
     std::string text;
@@ -22,4 +22,4 @@ public:
     virtual std::string refine(const RefineInput& input) = 0;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -5,7 +5,7 @@
 #include <algorithm>
 #include <sstream>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 std::string trim(const std::string& s) {
@@ -106,4 +106,4 @@ std::vector<std::string> VocabularyMatcher::apply(const std::vector<std::string>
     return out;
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 // Splits the app's vocabulary string ("a, b, c" or one per line) into trimmed terms; at most 500.
 std::vector<std::string> parseVocabulary(const std::string& text);
@@ -30,4 +30,4 @@ private:
     std::vector<Term> terms_;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -4,7 +4,7 @@
 
 #include <sqlite3.h>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 // Each entry migrates from version index to index + 1. Append new steps; never edit shipped ones.
@@ -316,4 +316,4 @@ std::optional<int64_t> Database::logCount(const std::string& deviceId) {
     return st.columnInt(0);
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -13,7 +13,7 @@
 
 struct sqlite3;
 
-namespace vokari {
+namespace vokari::server {
 
 struct Profile {
     std::string stylePreset = "professional";
@@ -88,4 +88,4 @@ private:
     sqlite3* db_;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -2,7 +2,7 @@
 
 #include <sqlite3.h>
 
-namespace vokari {
+namespace vokari::server {
 
 Statement::Statement(sqlite3* db, const char* sql) {
     if (sqlite3_prepare_v2(db, sql, -1, &stmt_, nullptr) != SQLITE_OK) {
@@ -72,4 +72,4 @@ bool Statement::columnIsNull(int index) const {
     return sqlite3_column_type(stmt_, index) == SQLITE_NULL;
 }
 
-} // namespace vokari
+} // namespace vokari::server

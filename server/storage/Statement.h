@@ -9,7 +9,7 @@
 struct sqlite3;
 struct sqlite3_stmt;
 
-namespace vokari {
+namespace vokari::server {
 
 class Statement {
 public:
@@ -41,4 +41,4 @@ private:
     bool failed_ = false;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 std::vector<std::string> words(const std::string& s) {
@@ -123,4 +123,4 @@ std::string chooseCommandTranscript(const std::string& grammarText, const std::s
     return distance <= 0.6 ? grammarText : openText;
 }
 
-} // namespace vokari
+} // namespace vokari::server

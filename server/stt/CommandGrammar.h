@@ -6,7 +6,7 @@
 #include <functional>
 #include <string>
 
-namespace vokari {
+namespace vokari::server {
 
 // Builds the grammar from the built-in phrase lists, keeping only words `known` accepts (the decoder's
 // dictionary), since a grammar with an unknown word fails to load.
@@ -21,4 +21,4 @@ std::string chooseCommandTranscript(const std::string& grammarText, const std::s
 // Word-level edit distance.
 size_t wordDistance(const std::string& a, const std::string& b);
 
-} // namespace vokari
+} // namespace vokari::server

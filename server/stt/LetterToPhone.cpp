@@ -5,7 +5,7 @@
 #include <string_view>
 #include <utility>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 bool isVowel(char c) {
@@ -134,4 +134,4 @@ std::string guessPhones(const std::string& input) {
     return out;
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -4,9 +4,9 @@
 
 #include <string>
 
-namespace vokari {
+namespace vokari::server {
 
 // "kubernetes" → "K UW B ER N EH T IY Z"-like string; empty when the word has no letters.
 std::string guessPhones(const std::string& word);
 
-} // namespace vokari
+} // namespace vokari::server

@@ -2,7 +2,7 @@
 
 #include <nlohmann/json.hpp>
 
-namespace vokari {
+namespace vokari::server {
 
 SttResult OpenAiSpeechEngine::transcribe(const PcmAudio& audio, const std::vector<std::string>& vocabulary,
                                          SttMode mode) {
@@ -32,4 +32,4 @@ SttResult OpenAiSpeechEngine::transcribe(const PcmAudio& audio, const std::vecto
     return SttText{j["text"].get<std::string>()};
 }
 
-} // namespace vokari
+} // namespace vokari::server

@@ -6,7 +6,7 @@
 #include "http/OpenAiClient.h"
 #include "stt/SpeechEngine.h"
 
-namespace vokari {
+namespace vokari::server {
 
 class OpenAiSpeechEngine final : public SpeechEngine {
 public:
@@ -21,4 +21,4 @@ private:
     std::string model_;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -1,6 +1,7 @@
 #include "stt/PocketSphinxEngine.h"
 
 #include "command/CommandPlanner.h"
+#include "stt/AudioConditioner.h"
 #include "stt/CommandGrammar.h"
 #include "stt/LetterToPhone.h"
 
@@ -13,7 +14,7 @@
 #include <cstdlib>
 #include <sstream>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 // Past this many learned words a decoder is rebuilt, so one device's vocabulary does not linger forever.
@@ -121,8 +122,9 @@ std::optional<std::string> PocketSphinxEngine::buildDecoder(Decoder& d) {
     d.added.clear();
     auto known = [&d](const std::string& w) {
         char* phones = ps_lookup_word(d.ps, w.c_str());
+        bool found = phones != nullptr; // decided before the free: a freed pointer must not be read
         std::free(phones);
-        return phones != nullptr;
+        return found;
     };
     std::string jsgf = commandGrammarJsgf(known);
     d.hasGrammar = ps_set_jsgf_string(d.ps, "command", jsgf.c_str()) == 0;
@@ -216,12 +218,18 @@ SttResult PocketSphinxEngine::transcribe(const PcmAudio& audio, const std::vecto
     ps_set_search(d->ps, d->lmSearch.c_str());
     addVocabulary(*d, vocabulary);
 
+    std::optional<PcmAudio> conditioned;
+    if (config_.conditionAudio) {
+        conditioned = conditionForDecoding(audio).audio;
+    }
+    const PcmAudio& input = conditioned ? *conditioned : audio;
+
     std::optional<std::string> grammarText;
     if (mode == SttMode::command && d->hasGrammar && ps_set_search(d->ps, "command") == 0) {
-        grammarText = decode(*d, audio);
+        grammarText = decode(*d, input);
         ps_set_search(d->ps, d->lmSearch.c_str());
     }
-    auto openText = decode(*d, audio);
+    auto openText = decode(*d, input);
     if (!openText) {
         return SttError{SttError::Kind::failed, "pocketsphinx decode failed"};
     }
@@ -232,4 +240,4 @@ SttResult PocketSphinxEngine::transcribe(const PcmAudio& audio, const std::vecto
     return SttText{*openText};
 }
 
-} // namespace vokari
+} // namespace vokari::server

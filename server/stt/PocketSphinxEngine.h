@@ -17,17 +17,22 @@
 struct ps_decoder_s;
 struct cmd_ln_s;
 
-namespace vokari {
+namespace vokari::server {
 
 struct PocketSphinxConfig {
     std::string modelDir = VOKARI_POCKETSPHINX_MODEL_DIR; // holds en-us/, en-us.lm.bin, cmudict-en-us.dict
     int decoders = 2;
     int acquireTimeoutMs = 60'000; // a request waits this long for a free decoder, then gets 503
     bool tuned = true;             // false = the library's stock settings (the accuracy baseline)
-    // Decoder settings applied when tuned; chosen by measuring word error and speed on synthetic speech.
-    // Batch CMN over the whole utterance plus these caps beat the stock setup on both counts there.
+    bool conditionAudio = true;    // trim leading/trailing silence and fill telephone audio's top band
+    // Decoder settings applied when tuned, measured on real recordings (bench/server, docs/benchmarks.md).
+    // Whole-utterance decoding gives batch CMN; per-frame caps of 10000 HMMs and 20 word exits measured as
+    // accurate as the library's (30000, unlimited) while bounding the CPU a long noisy recording can take.
+    // The tighter caps once chosen on synthetic speech (2000/5) lost most words of a noisy recording.
+    // The library's voice-activity filter is off: silence is trimmed before decoding, and the filter's noise
+    // estimate carries over from one utterance to the next, so a decoder's answer depended on its history.
     std::vector<std::pair<std::string, std::string>> tuning = {
-        {"-maxhmmpf", "2000"}, {"-maxwpf", "5"}, {"-pl_window", "5"}};
+        {"-maxhmmpf", "10000"}, {"-maxwpf", "20"}, {"-remove_silence", "no"}};
 };
 
 class PocketSphinxEngine final : public SpeechEngine {
@@ -61,4 +66,4 @@ private:
     std::condition_variable freed_;
 };
 
-} // namespace vokari
+} // namespace vokari::server

@@ -9,7 +9,7 @@
 #include <variant>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 
 enum class SttMode { dictation, command };
 
@@ -32,4 +32,4 @@ public:
     virtual SttResult transcribe(const PcmAudio& audio, const std::vector<std::string>& vocabulary, SttMode mode) = 0;
 };
 
-} // namespace vokari
+} // namespace vokari::server

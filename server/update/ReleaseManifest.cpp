@@ -8,7 +8,7 @@
 #include <sstream>
 #include <vector>
 
-namespace vokari {
+namespace vokari::server {
 namespace {
 
 std::vector<std::string> splitVersion(const std::string& v) {
@@ -117,4 +117,4 @@ std::variant<ReleaseManifest, std::string> ReleaseManifest::load(const std::stri
     return m;
 }
 
-} // namespace vokari
+} // namespace vokari::server

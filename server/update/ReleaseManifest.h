@@ -7,7 +7,7 @@
 #include <string>
 #include <variant>
 
-namespace vokari {
+namespace vokari::server {
 
 struct ReleaseManifest {
     std::string version;
@@ -26,4 +26,4 @@ int compareVersions(const std::string& a, const std::string& b);
 // Lower-case hex SHA-256 of a file; nullopt when it cannot be read.
 std::optional<std::string> sha256File(const std::string& path);
 
-} // namespace vokari
+} // namespace vokari::server

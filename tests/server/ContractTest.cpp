@@ -14,8 +14,8 @@
 #include <thread>
 
 using nlohmann::json;
-using namespace vokari;
-using namespace vokari::test;
+using namespace vokari::server;
+using namespace vokari::server::test;
 
 namespace {
 
@@ -253,6 +253,10 @@ TEST(ServerContract, UpdateCheckComparesWithTheManifestAndServesTheFile) {
     EXPECT_EQ(newer["update_available"], true);
     EXPECT_EQ(newer["latest"], "1.10.0");
     EXPECT_EQ(newer["download_url"], "http://127.0.0.1:" + std::to_string(s.port) + "/downloads/Vokari-1.10.0.dmg");
+    // A forged Host header does not steer the download link; the configured public origin does.
+    s.context->publicOrigin = "https://updates.example.org/vokari";
+    auto forged = s.client().Get("/update/check?v=1.9.3", {{"Host", "attacker.example"}});
+    EXPECT_EQ(body(forged)["download_url"], "https://updates.example.org/vokari/downloads/Vokari-1.10.0.dmg");
     EXPECT_EQ(body(s.get("/update/check?v=1.10.0"))["update_available"], false);
     EXPECT_EQ(body(s.get("/update/check?v=2.0"))["update_available"], false);
     auto file = s.get("/downloads/Vokari-1.10.0.dmg");

@@ -8,8 +8,8 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-using namespace vokari;
-using namespace vokari::test;
+using namespace vokari::server;
+using namespace vokari::server::test;
 using nlohmann::json;
 
 namespace {

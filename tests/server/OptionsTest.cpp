@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace vokari;
+using namespace vokari::server;
 
 namespace {
 
@@ -34,7 +34,17 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(o.threads, 3);
     EXPECT_EQ(std::get<ServerOptions>(parseServerOptions({"--listen", "[::1]:80"}, fakeEnv)).host, "::1");
 
+    // Download links: the listen address with the bound port by default, else --public-url without trailing '/'.
+    EXPECT_EQ(publicOrigin(d, 8790), "http://127.0.0.1:8790");
+    EXPECT_EQ(publicOrigin(std::get<ServerOptions>(parseServerOptions({"--listen", "[::1]:0"}, fakeEnv)), 4321),
+              "http://[::1]:4321");
+    auto pub = std::get<ServerOptions>(parseServerOptions({"--public-url", "https://vk.example.org/app/"}, fakeEnv));
+    EXPECT_EQ(publicOrigin(pub, 8790), "https://vk.example.org/app");
+
     for (const std::vector<std::string>& bad : {std::vector<std::string>{"--listen", "host:99999"},
+                                                {"--public-url", "ftp://h"},
+                                                {"--public-url", "https:///path"},
+                                                {"--public-url", "http://h/?x=1"},
                                                 {"--daily-limit", "-1"},
                                                 {"--daily-limit"},
                                                 {"--stt", "whisper"},
@@ -46,9 +56,9 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
         EXPECT_FALSE(std::get<OptionsError>(r).message.empty());
     }
     // --help names every option the parser knows.
-    for (const char* opt :
-         {"--listen", "--data", "--daily-limit", "--stt", "--stt-url", "--stt-model", "--refiner", "--llm-url",
-          "--llm-model", "--releases", "--threads", "--decoders", "--model-dir", "--api-key-env", "--help"}) {
+    for (const char* opt : {"--listen", "--data", "--daily-limit", "--stt", "--stt-url", "--stt-model", "--refiner",
+                            "--llm-url", "--llm-model", "--releases", "--public-url", "--threads", "--decoders",
+                            "--model-dir", "--api-key-env", "--help"}) {
         EXPECT_NE(serverUsage().find(opt), std::string::npos) << opt;
     }
 }

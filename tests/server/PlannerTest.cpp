@@ -5,7 +5,7 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
-using namespace vokari;
+using namespace vokari::server;
 using nlohmann::json;
 
 TEST(ServerCommandPlanner, Table) {

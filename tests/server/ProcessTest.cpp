@@ -7,7 +7,7 @@
 
 #include <future>
 
-using namespace vokari::test;
+using namespace vokari::server::test;
 using nlohmann::json;
 
 namespace {

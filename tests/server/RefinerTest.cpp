@@ -5,7 +5,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace vokari;
+using namespace vokari::server;
 
 namespace {
 
@@ -45,6 +45,14 @@ TEST(ServerRuleRefiner, Table) {
         {"minimal", "open post gress", "Postgres", "open Postgres"},
         {"minimal", "talk to andy and bob", "Anya", "talk to andy and bob"},
         {"minimal", "the cat sat", "Catalyst", "the cat sat"},
+        // Calendar names and numbers as a person writes them (professional and custom only).
+        {"professional", "see you on monday the first of may", "", "See you on Monday the first of May."},
+        {"professional", "you may march in march", "", "You may march in March."},
+        {"professional", "it took twenty five minutes not ten minutes", "", "It took 25 minutes not ten minutes."},
+        {"custom", "founded in two thousand and five with three hundred and twelve people", "",
+         "Founded in 2005 with 312 people."},
+        {"professional", "press one two three or one hundred", "", "Press one two three or 100."},
+        {"casual", "twenty five on monday", "", "twenty five on monday"},
         // Already punctuated input (another engine) keeps its marks.
         {"professional", "hello, world. how are you?", "", "Hello, world. How are you?"},
     };

@@ -13,7 +13,7 @@
 #include <thread>
 #include <unistd.h>
 
-namespace vokari::test {
+namespace vokari::server::test {
 
 std::filesystem::path uniquePath(const std::string& stem) {
     std::random_device rd;
@@ -102,4 +102,4 @@ std::string fliteWav(const std::string& text) {
     return pipe && pclose(pipe) == 0 ? bytes : std::string();
 }
 
-} // namespace vokari::test
+} // namespace vokari::server::test

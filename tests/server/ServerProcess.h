@@ -8,7 +8,7 @@
 #include <sys/types.h>
 #include <vector>
 
-namespace vokari::test {
+namespace vokari::server::test {
 
 class ServerProcess {
 public:
@@ -38,4 +38,4 @@ std::filesystem::path uniquePath(const std::string& stem);
 // Synthesises `text` with flite's slt voice as 16 kHz mono 16-bit WAV (via sox); empty on failure.
 std::string fliteWav(const std::string& text);
 
-} // namespace vokari::test
+} // namespace vokari::server::test

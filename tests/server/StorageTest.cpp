@@ -6,8 +6,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-using namespace vokari;
-using namespace vokari::test;
+using namespace vokari::server;
+using namespace vokari::server::test;
 
 namespace {
 

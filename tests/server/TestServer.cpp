@@ -6,7 +6,7 @@
 #include <random>
 #include <stdexcept>
 
-namespace vokari::test {
+namespace vokari::server::test {
 
 std::filesystem::path makeTempDir(const std::string& prefix) {
     std::random_device rd;
@@ -39,6 +39,7 @@ TestServer::TestServer(int64_t dailyLimit, bool withEngine, std::optional<Releas
         throw std::runtime_error(std::get<std::string>(bound));
     }
     port = std::get<int>(bound);
+    context->publicOrigin = "http://127.0.0.1:" + std::to_string(port);
     thread_ = std::thread([this] { http->run(); });
 }
 
@@ -87,4 +88,4 @@ httplib::Result TestServer::postJson(const std::string& path, const std::string&
     return client().Post(path, headersFor(device), body, "application/json");
 }
 
-} // namespace vokari::test
+} // namespace vokari::server::test

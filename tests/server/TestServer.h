@@ -17,7 +17,7 @@
 #include <string>
 #include <thread>
 
-namespace vokari::test {
+namespace vokari::server::test {
 
 // Answers with a fixed text, or fails the way it is told to.
 class ScriptedEngine final : public SpeechEngine {
@@ -82,4 +82,4 @@ private:
     std::thread thread_;
 };
 
-} // namespace vokari::test
+} // namespace vokari::server::test

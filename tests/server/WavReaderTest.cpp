@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-using namespace vokari;
+using namespace vokari::server;
 
 TEST(ServerWavReader, ReadsTheAppsFormatSkipsUnknownChunksAndRejectsTheRest) {
     const std::vector<int16_t> samples = {0, 1, -1, 32767, -32768, 1234};
