@@ -1,0 +1,129 @@
+#include "ui/TranscriptEntryView.h"
+
+#include "ui/BrandFonts.h"
+#include "ui/HexColor.h"
+#include "ui/ViewStyle.h"
+
+#include <QClipboard>
+#include <QGraphicsOpacityEffect>
+#include <QGridLayout>
+#include <QGuiApplication>
+#include <QLabel>
+#include <QLocale>
+#include <QPainter>
+#include <QPainterPath>
+#include <QPointer>
+#include <QPropertyAnimation>
+
+namespace vokari {
+
+CopyGlyphButton::CopyGlyphButton(QWidget* parent) : QAbstractButton(parent) {
+    setFixedSize(16, 16);
+    setCursor(Qt::PointingHandCursor);
+    setToolTip(QStringLiteral("Copy to clipboard"));
+    setAccessibleName(QStringLiteral("Copy"));
+}
+
+void CopyGlyphButton::setCopied(bool value) {
+    copied = value;
+    setAccessibleName(copied ? QStringLiteral("Copied") : QStringLiteral("Copy"));
+    update();
+}
+
+QColor CopyGlyphButton::tint() const {
+    return colorFromHex(copied ? "#4ADE80" : "#666666");
+}
+
+void CopyGlyphButton::paintEvent(QPaintEvent*) {
+    QPainter p(this);
+    p.setRenderHint(QPainter::Antialiasing);
+    QPen pen(tint(), 1.3);
+    pen.setCapStyle(Qt::RoundCap);
+    pen.setJoinStyle(Qt::RoundJoin);
+    p.setPen(pen);
+    if (copied) {
+        QPainterPath check;
+        check.moveTo(3, 8.5);
+        check.lineTo(6.5, 12);
+        check.lineTo(13, 4.5);
+        p.drawPath(check);
+        return;
+    }
+    p.drawRoundedRect(QRectF(5.5, 2.5, 8, 9.5), 1.8, 1.8);
+    QPainterPath back;
+    back.moveTo(3.5, 5.5);
+    back.lineTo(2.5, 5.5);
+    back.lineTo(2.5, 13.5);
+    back.lineTo(10, 13.5);
+    back.lineTo(10, 13);
+    p.drawPath(back);
+}
+
+TranscriptEntryView::TranscriptEntryView(const QString& entry, const QDateTime& timestamp, MainQueue& mainQueue,
+                                         QWidget* parent)
+    : QWidget(parent), text(entry), queue(mainQueue) {
+    auto* grid = new QGridLayout(this);
+    grid->setContentsMargins(0, 0, 0, 0);
+    grid->setHorizontalSpacing(0);
+    grid->setVerticalSpacing(2);
+    timeText = ViewStyle::makeLabel(timeOfDay(timestamp), BrandFonts::spaceMono(10), "#555555", this);
+    button = new CopyGlyphButton(this);
+    button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
+    opacity = new QGraphicsOpacityEffect(button);
+    opacity->setOpacity(0);
+    button->setGraphicsEffect(opacity);
+    fade = new QPropertyAnimation(opacity, "opacity", this);
+    fade->setDuration(150);
+    connect(button, &QAbstractButton::clicked, this, [this] { copyTapped(); });
+
+    bodyText = ViewStyle::makeLabel(text, BrandFonts::figtree(13), "#E0E0E0", this);
+    bodyText->setWordWrap(true);
+    bodyText->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bodyText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
+    bodyText->setMinimumWidth(1);
+
+    grid->addWidget(timeText, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
+    grid->addWidget(button, 0, 1, Qt::AlignRight | Qt::AlignVCenter);
+    grid->addWidget(bodyText, 1, 0, 1, 2);
+    grid->setColumnStretch(0, 1);
+}
+
+QString TranscriptEntryView::timeOfDay(const QDateTime& timestamp) {
+    return QLocale::system().toString(timestamp.toLocalTime().time(), QStringLiteral("h:mm AP"));
+}
+
+// A second click within the second copies again; the first click's restore still comes at its own time.
+void TranscriptEntryView::copyTapped() {
+    QClipboard* clipboard = QGuiApplication::clipboard();
+    clipboard->clear();
+    clipboard->setText(text);
+    button->setCopied(true);
+    QPointer<TranscriptEntryView> self(this);
+    queue.postAfter(1.0, [self] {
+        if (self) {
+            self->button->setCopied(false);
+        }
+    });
+}
+
+void TranscriptEntryView::enterEvent(QEnterEvent* event) {
+    QWidget::enterEvent(event);
+    if (window()->isActiveWindow()) {
+        fadeCopyButton(1);
+    }
+}
+
+void TranscriptEntryView::leaveEvent(QEvent* event) {
+    QWidget::leaveEvent(event);
+    fadeCopyButton(0);
+}
+
+void TranscriptEntryView::fadeCopyButton(double to) {
+    targetOpacity = to;
+    fade->stop();
+    fade->setStartValue(opacity->opacity());
+    fade->setEndValue(to);
+    fade->start();
+}
+
+} // namespace vokari
