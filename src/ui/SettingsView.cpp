@@ -33,7 +33,7 @@ namespace {
 
 const QString kComboStyle = QStringLiteral(
     "QComboBox { color: #E0E0E0; background: #2C2C2E; border: 0.5px solid #3A3A3C; border-radius: 6px; "
-    "padding: 3px 10px; min-width: 150px; } QComboBox QAbstractItemView { color: #E0E0E0; background: #2C2C2E; "
+    "padding: 3px 10px; min-width: 130px; } QComboBox QAbstractItemView { color: #E0E0E0; background: #2C2C2E; "
     "selection-background-color: #3A3A3C; }");
 
 QWidget* column(QWidget* parent, int spacing) {
@@ -56,6 +56,7 @@ SettingsView::SettingsView(Dependencies deps, QWidget* parent)
     scroll->setFrameShape(QFrame::NoFrame);
     scroll->setWidgetResizable(true);
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+    ViewStyle::styleScroller(scroll);
     auto* document = new QWidget();
     ViewStyle::setBackground(document, "#1A1A1C");
     auto* stack = new QVBoxLayout(document);
@@ -127,7 +128,6 @@ QWidget* SettingsView::buildHotkey(QWidget* parent) {
     hold->setAccessibleName(QStringLiteral("Hold to Record"));
     auto* esc = new QLabel(QStringLiteral("Esc"), this);
     esc->setFont(BrandFonts::figtree(13));
-    esc->setForegroundRole(QPalette::PlaceholderText);
     ViewStyle::setTextColor(esc, "#8E8E93");
     return makeSection(
         QStringLiteral("Hotkey"),
@@ -274,6 +274,9 @@ QWidget* SettingsView::buildStyle(QWidget* parent) {
     savePrompt = new QPushButton(QStringLiteral("Save Prompt"), under);
     savePrompt->setObjectName(QStringLiteral("savePrompt"));
     savePrompt->setFont(BrandFonts::figtree(12, Weight::medium));
+    savePrompt->setStyleSheet(QStringLiteral("QPushButton { color: #E0E0E0; background: #3A3A3C; border: 0.5px solid "
+                                             "#48484A; border-radius: 6px; padding: 4px 14px; } "
+                                             "QPushButton:pressed { background: #48484A; }"));
     connect(savePrompt, &QPushButton::clicked, this, [this] { savePromptTapped(); });
     for (QWidget* w :
          {static_cast<QWidget*>(description), static_cast<QWidget*>(prompt), static_cast<QWidget*>(note)}) {

@@ -6,14 +6,15 @@
 
 #include <QClipboard>
 #include <QGraphicsOpacityEffect>
-#include <QGridLayout>
 #include <QGuiApplication>
+#include <QHBoxLayout>
 #include <QLabel>
 #include <QLocale>
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
 #include <QPropertyAnimation>
+#include <QVBoxLayout>
 
 namespace vokari {
 
@@ -62,10 +63,11 @@ void CopyGlyphButton::paintEvent(QPaintEvent*) {
 TranscriptEntryView::TranscriptEntryView(const QString& entry, const QDateTime& timestamp, MainQueue& mainQueue,
                                          QWidget* parent)
     : QWidget(parent), text(entry), queue(mainQueue) {
-    auto* grid = new QGridLayout(this);
-    grid->setContentsMargins(0, 0, 0, 0);
-    grid->setHorizontalSpacing(0);
-    grid->setVerticalSpacing(2);
+    auto* column = new QVBoxLayout(this);
+    column->setContentsMargins(0, 0, 0, 0);
+    column->setSpacing(2);
+    auto* top = new QHBoxLayout();
+    top->setContentsMargins(0, 0, 0, 0);
     timeText = ViewStyle::makeLabel(timeOfDay(timestamp), BrandFonts::spaceMono(10), "#555555", this);
     button = new CopyGlyphButton(this);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
@@ -79,13 +81,13 @@ TranscriptEntryView::TranscriptEntryView(const QString& entry, const QDateTime& 
     bodyText = ViewStyle::makeLabel(text, BrandFonts::figtree(13), "#E0E0E0", this);
     bodyText->setWordWrap(true);
     bodyText->setTextInteractionFlags(Qt::TextSelectableByMouse);
-    bodyText->setSizePolicy(QSizePolicy::Ignored, QSizePolicy::Preferred);
-    bodyText->setMinimumWidth(1);
+    bodyText->setMinimumWidth(1); // wraps rather than widening the row
 
-    grid->addWidget(timeText, 0, 0, Qt::AlignLeft | Qt::AlignVCenter);
-    grid->addWidget(button, 0, 1, Qt::AlignRight | Qt::AlignVCenter);
-    grid->addWidget(bodyText, 1, 0, 1, 2);
-    grid->setColumnStretch(0, 1);
+    top->addWidget(timeText, 0, Qt::AlignVCenter);
+    top->addStretch(1);
+    top->addWidget(button, 0, Qt::AlignVCenter);
+    column->addLayout(top);
+    column->addWidget(bodyText);
 }
 
 QString TranscriptEntryView::timeOfDay(const QDateTime& timestamp) {

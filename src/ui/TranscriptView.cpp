@@ -26,6 +26,7 @@ TranscriptView::TranscriptView(Dependencies deps, QWidget* parent)
     scroll->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
     scroll->setWidgetResizable(false);
     scroll->viewport()->setAutoFillBackground(false);
+    ViewStyle::styleScroller(scroll);
     container = new QWidget();
     container->setAutoFillBackground(false);
     column = new QVBoxLayout(container);
@@ -166,9 +167,10 @@ void TranscriptView::rebuild() {
     });
 }
 
-// The rows wrap, so the list is as tall as its layout needs at the viewport's width.
+// The rows wrap, so the list is as tall as its layout needs at the list's width. The width comes from this view
+// (room kept for the scroller), since the viewport of a hidden scroll view has not followed resizes yet.
 void TranscriptView::sizeContainer() {
-    const int width = std::max(1, scroll->viewport()->width());
+    const int width = std::max(1, this->width() - scroll->verticalScrollBar()->sizeHint().width());
     column->activate();
     const int height = column->hasHeightForWidth() ? column->heightForWidth(width) : column->sizeHint().height();
     container->resize(width, height);

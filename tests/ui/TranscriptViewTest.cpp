@@ -133,9 +133,17 @@ TEST(TranscriptViewTest, ShortListIsNotScrolledAndPanelLinkAsksForSettings) {
     EXPECT_EQ(asked, 1);
 
     view.addEntry("one");
-    view.addEntry("two");
+    view.addEntry(std::string(40, 'x') + " wraps over several lines of the row because it is long " +
+                  std::string(60, 'y') + " and longer still");
     f.queue.runUntilIdle();
+    // Each row is as tall as its wrapped text needs, and the rows do not overlap.
+    const auto rows = view.rows();
+    ASSERT_EQ(rows.size(), 2u);
+    EXPECT_EQ(rows[1]->height(), rows[1]->heightForWidth(rows[1]->width()));
+    EXPECT_GT(rows[1]->height(), rows[0]->height());
+    EXPECT_EQ(rows[1]->y(), rows[0]->geometry().bottom() + 1 + 16);
     EXPECT_EQ(view.scrollView()->verticalScrollBar()->value(), 0);
+
     EXPECT_LT(view.scrollView()->widget()->height(), view.scrollView()->viewport()->height());
 }
 
