@@ -1,5 +1,6 @@
 #include "ui/KeyRecorderDialog.h"
 
+#include "core/DebugLog.h"
 #include "ui/BrandFonts.h"
 #include "ui/ViewStyle.h"
 
@@ -85,6 +86,8 @@ bool KeyRecorderDialog::eventFilter(QObject* watched, QEvent* event) {
     }
     const std::optional<std::uint16_t> code = translate ? translate(*key) : std::nullopt;
     if (!code) {
+        debugLog("⌨️ Key recorder: no hotkey code for key " + std::to_string(key->key()) + " (native " +
+                 std::to_string(key->nativeVirtualKey()) + ")" + (translate ? "" : ", no translator"));
         waiting->setText(QStringLiteral("That key can't be used — press another"));
         return true;
     }

@@ -49,10 +49,14 @@ void AppInterface::openMainWindow() {
         AboutView::Actions about;
         about.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
         about.checkForUpdates = deps.checkForUpdates;
-        window = std::make_unique<MainWindowController>(MainView::Dependencies{deps.appState, deps.notificationCenter,
-                                                                               deps.settings, deps.mainQueue, about,
-                                                                               historyFetcher()},
-                                                        deps.quit);
+        MainView::Dependencies view{.appState = deps.appState,
+                                    .notificationCenter = deps.notificationCenter,
+                                    .settings = deps.settings,
+                                    .mainQueue = deps.mainQueue,
+                                    .aboutActions = about,
+                                    .fetchHistory = historyFetcher(),
+                                    .settingsServices = settingsServices()};
+        window = std::make_unique<MainWindowController>(std::move(view), deps.quit);
     }
     window->showAndFocus();
 }
