@@ -5,7 +5,6 @@
 #include "ui/ViewStyle.h"
 
 #include <QClipboard>
-#include <QGraphicsOpacityEffect>
 #include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -13,8 +12,8 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPointer>
-#include <QPropertyAnimation>
 #include <QVBoxLayout>
+#include <QVariantAnimation>
 
 namespace vokari {
 
@@ -35,8 +34,17 @@ QColor CopyGlyphButton::tint() const {
     return colorFromHex(copied ? "#4ADE80" : "#666666");
 }
 
+void CopyGlyphButton::setGlyphOpacity(double value) {
+    opacity = value;
+    update();
+}
+
 void CopyGlyphButton::paintEvent(QPaintEvent*) {
+    if (opacity <= 0) {
+        return;
+    }
     QPainter p(this);
+    p.setOpacity(opacity);
     p.setRenderHint(QPainter::Antialiasing);
     QPen pen(tint(), 1.3);
     pen.setCapStyle(Qt::RoundCap);
@@ -68,17 +76,15 @@ TranscriptEntryView::TranscriptEntryView(const QString& entry, const QDateTime& 
     column->setSpacing(2);
     auto* top = new QHBoxLayout();
     top->setContentsMargins(0, 0, 0, 0);
-    timeText = ViewStyle::makeLabel(timeOfDay(timestamp), BrandFonts::spaceMono(10), "#555555", this);
+    // Looked up once: every rebuild makes up to 30 rows, and a font database query per label shows in the frame.
+    static const QFont timeFont = BrandFonts::spaceMono(10);
+    static const QFont textFont = BrandFonts::figtree(13);
+    timeText = ViewStyle::makeLabel(timeOfDay(timestamp), timeFont, "#555555", this);
     button = new CopyGlyphButton(this);
     button->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
-    opacity = new QGraphicsOpacityEffect(button);
-    opacity->setOpacity(0);
-    button->setGraphicsEffect(opacity);
-    fade = new QPropertyAnimation(opacity, "opacity", this);
-    fade->setDuration(150);
     connect(button, &QAbstractButton::clicked, this, [this] { copyTapped(); });
 
-    bodyText = ViewStyle::makeLabel(text, BrandFonts::figtree(13), "#E0E0E0", this);
+    bodyText = ViewStyle::makeLabel(text, textFont, "#E0E0E0", this);
     bodyText->setWordWrap(true);
     bodyText->setTextInteractionFlags(Qt::TextSelectableByMouse);
     bodyText->setMinimumWidth(1); // wraps rather than widening the row
@@ -122,8 +128,14 @@ void TranscriptEntryView::leaveEvent(QEvent* event) {
 
 void TranscriptEntryView::fadeCopyButton(double to) {
     targetOpacity = to;
+    if (!fade) {
+        fade = new QVariantAnimation(this);
+        fade->setDuration(150);
+        connect(fade, &QVariantAnimation::valueChanged, button,
+                [this](const QVariant& value) { button->setGlyphOpacity(value.toDouble()); });
+    }
     fade->stop();
-    fade->setStartValue(opacity->opacity());
+    fade->setStartValue(button->glyphOpacity());
     fade->setEndValue(to);
     fade->start();
 }

@@ -9,8 +9,7 @@
 #include <QWidget>
 
 class QLabel;
-class QGraphicsOpacityEffect;
-class QPropertyAnimation;
+class QVariantAnimation;
 
 namespace vokari {
 
@@ -21,6 +20,9 @@ public:
     void setCopied(bool copied);
     bool isCopied() const { return copied; }
     QColor tint() const;
+    // 0 hides the glyph (the button still takes its place), 1 shows it fully.
+    void setGlyphOpacity(double value);
+    double glyphOpacity() const { return opacity; }
     QSize sizeHint() const override { return {16, 16}; }
 
 protected:
@@ -28,6 +30,7 @@ protected:
 
 private:
     bool copied = false;
+    double opacity = 0;
 };
 
 class TranscriptEntryView : public QWidget {
@@ -57,8 +60,7 @@ private:
     CopyGlyphButton* button = nullptr;
     QLabel* timeText = nullptr;
     QLabel* bodyText = nullptr;
-    QGraphicsOpacityEffect* opacity = nullptr;
-    QPropertyAnimation* fade = nullptr;
+    QVariantAnimation* fade = nullptr; // made on the first hover: most rows are never hovered
     double targetOpacity = 0;
 };
 

@@ -171,7 +171,6 @@ void TranscriptView::rebuild() {
 // (room kept for the scroller), since the viewport of a hidden scroll view has not followed resizes yet.
 void TranscriptView::sizeContainer() {
     const int width = std::max(1, this->width() - scroll->verticalScrollBar()->sizeHint().width());
-    column->activate();
     const int height = column->hasHeightForWidth() ? column->heightForWidth(width) : column->sizeHint().height();
     container->resize(width, height);
 }
