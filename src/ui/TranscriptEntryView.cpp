@@ -96,6 +96,13 @@ TranscriptEntryView::TranscriptEntryView(const QString& entry, const QDateTime& 
     column->addWidget(bodyText);
 }
 
+void TranscriptEntryView::setEntry(const QString& entry, const QDateTime& timestamp) {
+    text = entry;
+    timeText->setText(timeOfDay(timestamp));
+    bodyText->setText(entry);
+    button->setCopied(false);
+}
+
 QString TranscriptEntryView::timeOfDay(const QDateTime& timestamp) {
     return QLocale::system().toString(timestamp.toLocalTime().time(), QStringLiteral("h:mm AP"));
 }

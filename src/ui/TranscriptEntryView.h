@@ -37,6 +37,8 @@ class TranscriptEntryView : public QWidget {
 public:
     TranscriptEntryView(const QString& text, const QDateTime& timestamp, MainQueue& queue, QWidget* parent = nullptr);
 
+    // Shows another entry in this row (rows are reused across rebuilds); a copy confirmation is cleared.
+    void setEntry(const QString& text, const QDateTime& timestamp);
     // "h:mm a" in the user's locale and time zone.
     static QString timeOfDay(const QDateTime& timestamp);
 

@@ -32,6 +32,10 @@ TranscriptView::TranscriptView(Dependencies deps, QWidget* parent)
     column = new QVBoxLayout(container);
     column->setContentsMargins(12, 8, 12, 8);
     column->setSpacing(16);
+    older = makeLabel(QString(), BrandFonts::spaceMono(10), "#3A3A3C", container);
+    older->setObjectName(QStringLiteral("olderTranscripts"));
+    older->hide();
+    column->addWidget(older);
     scroll->setWidget(container);
     onboarding = buildOnboarding();
 
@@ -121,14 +125,8 @@ void TranscriptView::addEntry(const std::string& text) {
     });
 }
 
-std::vector<TranscriptEntryView*> TranscriptView::rows() const {
-    std::vector<TranscriptEntryView*> out;
-    for (int i = 0; i < column->count(); ++i) {
-        if (auto* row = dynamic_cast<TranscriptEntryView*>(column->itemAt(i)->widget())) {
-            out.push_back(row);
-        }
-    }
-    return out;
+QLabel* TranscriptView::olderLabel() const {
+    return older->isHidden() ? nullptr : older;
 }
 
 void TranscriptView::rebuild() {
@@ -137,25 +135,27 @@ void TranscriptView::rebuild() {
     if (entries.empty()) {
         return;
     }
-    while (QLayoutItem* item = column->takeAt(0)) {
-        delete item->widget();
-        delete item;
-    }
-    older = nullptr;
     const std::string label = entries.olderLabel();
-    if (!label.empty()) {
-        older = makeLabel(QString::fromStdString(label), BrandFonts::spaceMono(10), "#3A3A3C", container);
-        older->setObjectName(QStringLiteral("olderTranscripts"));
-        column->addWidget(older);
-        older->show();
+    older->setText(QString::fromStdString(label));
+    older->setVisible(!label.empty());
+    const std::vector<TranscriptHistory::Entry> visible = entries.visible();
+    while (rowViews.size() > visible.size()) {
+        delete rowViews.back();
+        rowViews.pop_back();
     }
-    for (const TranscriptHistory::Entry& entry : entries.visible()) {
+    for (std::size_t i = 0; i < visible.size(); ++i) {
         const auto ms =
-            std::chrono::duration_cast<std::chrono::milliseconds>(entry.timestamp.time_since_epoch()).count();
-        auto* row = new TranscriptEntryView(QString::fromStdString(entry.text), QDateTime::fromMSecsSinceEpoch(ms),
-                                            mainQueue, container);
+            std::chrono::duration_cast<std::chrono::milliseconds>(visible[i].timestamp.time_since_epoch()).count();
+        const QString text = QString::fromStdString(visible[i].text);
+        const QDateTime when = QDateTime::fromMSecsSinceEpoch(ms);
+        if (i < rowViews.size()) {
+            rowViews[i]->setEntry(text, when);
+            continue;
+        }
+        auto* row = new TranscriptEntryView(text, when, mainQueue, container);
         column->addWidget(row);
         row->show(); // a child added to a shown parent stays hidden, and the layout would skip it
+        rowViews.push_back(row);
     }
     sizeContainer();
     std::weak_ptr<TranscriptView*> weak = alive;

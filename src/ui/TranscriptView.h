@@ -45,8 +45,8 @@ public:
     QScrollArea* scrollView() const { return scroll; }
     QWidget* onboardingContainer() const { return onboarding; }
     // The "N older transcripts" label of the current list, or null.
-    QLabel* olderLabel() const { return older; }
-    std::vector<TranscriptEntryView*> rows() const;
+    QLabel* olderLabel() const;
+    const std::vector<TranscriptEntryView*>& rows() const { return rowViews; }
 
     // ISO 8601 with or without fractional seconds.
     static std::optional<TranscriptHistory::Clock::time_point> parseDate(const std::string& iso);
@@ -72,6 +72,8 @@ private:
     QVBoxLayout* column = nullptr;
     QWidget* onboarding = nullptr;
     QLabel* older = nullptr;
+    // The shown rows, oldest first; kept across rebuilds and given new entries, which looks the same as new rows.
+    std::vector<TranscriptEntryView*> rowViews;
     // Lets completions and cross-thread appends find out that the view is gone.
     std::shared_ptr<TranscriptView*> alive;
 };
