@@ -37,8 +37,10 @@ int main(int argc, char** argv) {
 
     std::vector<Transcript> page;
     for (int i = 0; i < 100; ++i) {
-        page.push_back({i, "", "Entry number " + std::to_string(i) + " of the history, long enough to wrap once it "
-                                "meets the width of the list in the main window's Home tab.",
+        page.push_back({i, "",
+                        "Entry number " + std::to_string(i) +
+                            " of the history, long enough to wrap once it "
+                            "meets the width of the list in the main window's Home tab.",
                         "2026-12-06T09:" + std::to_string(10 + i % 50) + ":00Z"});
     }
     TranscriptView history({settings, centre, queue, [&](auto done) { done(page); }});
