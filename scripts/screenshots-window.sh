@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Refreshes the screenshots of the main window (Home, About) and the welcome panel in docs/screenshots/, taken
-# from the real app on a private desktop (Xvfb, openbox, tray host) as a new user sees it.
-# Usage: scripts/screenshots-window.sh [build-dir]   (default build/dev; needs the vokari target built)
+# from the real app on a private desktop (Xvfb, openbox, tray host) as a new user sees it; then Home with a
+# history and the Settings tab's looks (each style, each capsule size, two rows of vocabulary), drawn by
+# vokari_render_window on the same desktop from fixed data.
+# Usage: scripts/screenshots-window.sh [build-dir]   (default build/dev; needs the vokari and
+# vokari_render_window targets built)
 set -euo pipefail
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)"
 build="$(cd "${1:-$root/build/dev}" && pwd)"
@@ -47,3 +50,4 @@ xdotool mousemove 5 1000
 sleep 0.5
 shot "$main" window-about.png
 e2e_stop_app TERM
+QT_QPA_PLATFORM=xcb "$build/tests/ui/vokari_render_window" "$out" | sed "s|$out/|docs/screenshots/|"

@@ -37,7 +37,8 @@ constexpr std::array<TabInfo, 3> kTabs = {{
 
 MainView::MainView(Dependencies deps, QWidget* parent)
     : QWidget(parent), appState(deps.appState), notificationCenter(deps.notificationCenter), settings(deps.settings),
-      mainQueue(deps.mainQueue), aboutActions(std::move(deps.aboutActions)) {
+      mainQueue(deps.mainQueue), aboutActions(std::move(deps.aboutActions)), fetchHistory(std::move(deps.fetchHistory)),
+      settingsServices(std::move(deps.settingsServices)) {
     ViewStyle::setBackground(this, "#1A1A1C");
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -62,8 +63,9 @@ MainView::MainView(Dependencies deps, QWidget* parent)
     auto* stack = new QStackedLayout(content);
     stack->setStackingMode(QStackedLayout::StackAll);
     contentViews[homeTab] = buildHome();
-    // The settings tab is built by its own view; until then its place holds nothing.
-    contentViews[settingsTab] = new QWidget(content);
+    settingsTabView =
+        new SettingsView({appState, notificationCenter, settings, mainQueue, std::move(settingsServices)}, content);
+    contentViews[settingsTab] = settingsTabView;
     contentViews[aboutTab] = new AboutView(aboutActions, content);
     for (QWidget* view : contentViews) {
         view->setParent(content);
@@ -118,12 +120,11 @@ QWidget* MainView::buildHome() {
     statusRow->addStretch(1);
     statusRow->addWidget(hintText, 0, Qt::AlignVCenter);
     column->addLayout(statusRow);
-    // The transcript list takes this place (16 points in on both sides); until it exists the place holds nothing.
-    auto* transcriptPlace = new QWidget(home);
-    transcriptPlace->setObjectName(QStringLiteral("transcriptView"));
+    transcripts = new TranscriptView({settings, notificationCenter, mainQueue, std::move(fetchHistory)}, home);
+    transcripts->setObjectName(QStringLiteral("transcriptView"));
     auto* placeRow = new QHBoxLayout();
     placeRow->setContentsMargins(16, 0, 16, 0);
-    placeRow->addWidget(transcriptPlace);
+    placeRow->addWidget(transcripts);
     column->addLayout(placeRow, 1);
     return home;
 }
@@ -137,6 +138,10 @@ void MainView::selectTab(int tab) {
         contentViews[i]->setVisible(i == tab);
         sidebarButtons[i]->setActive(i == tab);
     }
+}
+
+void MainView::pushTranscript(const std::string& text) {
+    transcripts->addEntry(text);
 }
 
 MainView::StateLook MainView::stateLook(VokariState state) {

@@ -5,10 +5,13 @@
 // requests to show the hotkey settings. Main thread; owned by the main window. The app state, notification
 // centre, settings and queue must outlive it.
 #include "app/AppState.h"
-#include "core/Settings.h"
+#include "app/DesktopServices.h"
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
+#include "core/Settings.h"
 #include "ui/AboutView.h"
+#include "ui/SettingsView.h"
+#include "ui/TranscriptView.h"
 
 #include <QWidget>
 
@@ -20,14 +23,16 @@ namespace vokari {
 
 class SidebarButton;
 
-class MainView : public QWidget {
+class MainView : public QWidget, public TranscriptSink {
 public:
     struct Dependencies {
         AppState& appState;
         NotificationCenter& notificationCenter;
-        const Settings& settings;
+        Settings& settings;
         MainQueue& mainQueue;
         AboutView::Actions aboutActions;
+        TranscriptView::HistoryFetcher fetchHistory = nullptr;
+        SettingsView::Services settingsServices = {};
     };
 
     static constexpr int homeTab = 0;
@@ -37,6 +42,8 @@ public:
     explicit MainView(Dependencies deps, QWidget* parent = nullptr);
 
     void selectTab(int tab);
+    // Adds a pasted dictation to the Home tab's history; any thread.
+    void pushTranscript(const std::string& text) override;
     int currentTab() const { return current; }
 
     QLabel* stateLabel() const { return stateText; }
@@ -44,6 +51,8 @@ public:
     QLabel* micLabel() const { return micText; }
     SidebarButton* sidebarButton(int tab) const { return sidebarButtons.at(tab); }
     QWidget* contentView(int tab) const { return contentViews.at(tab); }
+    TranscriptView* transcriptView() const { return transcripts; }
+    SettingsView* settingsView() const { return settingsTabView; }
 
     // The Home status line for a state: text and hex colour.
     struct StateLook {
@@ -62,9 +71,13 @@ private:
 
     AppState& appState;
     NotificationCenter& notificationCenter;
-    const Settings& settings;
+    Settings& settings;
     MainQueue& mainQueue;
     AboutView::Actions aboutActions;
+    TranscriptView::HistoryFetcher fetchHistory;
+    SettingsView::Services settingsServices;
+    TranscriptView* transcripts = nullptr;
+    SettingsView* settingsTabView = nullptr;
 
     QLabel* stateText = nullptr;
     QLabel* hintText = nullptr;

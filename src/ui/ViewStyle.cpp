@@ -3,8 +3,10 @@
 #include "ui/BrandFonts.h"
 #include "ui/HexColor.h"
 
+#include <QAbstractScrollArea>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollBar>
 
 namespace vokari::ViewStyle {
 
@@ -44,6 +46,14 @@ void setBackground(QWidget* widget, std::string_view hexColor) {
     palette.setColor(QPalette::Window, colorFromHex(hexColor));
     widget->setPalette(palette);
     widget->setAutoFillBackground(true);
+}
+
+void styleScroller(QAbstractScrollArea* scrollArea) {
+    scrollArea->verticalScrollBar()->setStyleSheet(
+        QStringLiteral("QScrollBar:vertical { width: 8px; background: transparent; margin: 2px 1px; } "
+                       "QScrollBar::handle:vertical { background: #3A3A3C; border-radius: 3px; min-height: 24px; } "
+                       "QScrollBar::add-line:vertical, QScrollBar::sub-line:vertical { height: 0px; } "
+                       "QScrollBar::add-page:vertical, QScrollBar::sub-page:vertical { background: transparent; }"));
 }
 
 } // namespace vokari::ViewStyle

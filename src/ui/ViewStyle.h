@@ -7,6 +7,7 @@
 #include <functional>
 #include <string_view>
 
+class QAbstractScrollArea;
 class QLabel;
 class QPushButton;
 class QWidget;
@@ -18,5 +19,7 @@ void setTextColor(QLabel* label, std::string_view hexColor);
 // A borderless button drawn as an underlined link (Figtree 12, "#4A9EFF") that runs `action` when clicked.
 QPushButton* makeLink(const QString& text, std::function<void()> action, QWidget* parent);
 void setBackground(QWidget* widget, std::string_view hexColor);
+// A thin dark vertical scroller without arrows, for the window's scroll views.
+void styleScroller(QAbstractScrollArea* scrollArea);
 
 } // namespace vokari::ViewStyle

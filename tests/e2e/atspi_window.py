@@ -4,6 +4,7 @@
 Usage: atspi_window.py <pid> names <name>...   every name labels a visible push button (exit 1 if one is missing)
        atspi_window.py <pid> press <name>      presses the push button with that name
        atspi_window.py <pid> showing <text>    exit 0 when a showing label reads exactly <text>
+       atspi_window.py <pid> open <name>       opens the pop-up of the showing combo box with that name (its current text)
 """
 import sys
 import time
@@ -70,6 +71,23 @@ def main():
                 return
             if time.time() > deadline:
                 sys.exit(f"no showing label {args[0]!r}; showing: {texts}")
+            time.sleep(0.1)
+    elif command == "open":
+        # The tab that holds it may be switched to a moment earlier.
+        deadline = time.time() + 3
+        while True:
+            combos = [n for n in walk(app) if n.getRole() == pyatspi.ROLE_COMBO_BOX and showing(n)]
+            named = [n for n in combos if n.name == args[0]]
+            if named:
+                actions = named[0].queryAction()
+                names = [actions.getName(i) for i in range(actions.nActions)]
+                for i, name in enumerate(names):
+                    if name in ("Press", "press", "showMenu", "ShowMenu"):
+                        actions.doAction(i)
+                        return
+                sys.exit(f"combo box {args[0]!r} has no press action: {names}")
+            if time.time() > deadline:
+                sys.exit(f"no showing combo box named {args[0]!r}  showing: {[n.name for n in combos]}")
             time.sleep(0.1)
     else:
         sys.exit(__doc__)

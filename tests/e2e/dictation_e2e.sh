@@ -310,11 +310,60 @@ case_window() {
     e2e_stop_app TERM
 }
 
+# The hotkey changes live from the Settings tab: the key recorder takes F8 (the tab's Toggle pop-up chosen by
+# keyboard, as a person would), F8 then dictates and the text also appears in Home's history; Right Control, the old
+# key, no longer starts a recording.
+case_hotkeysettings() {
+    stack_start || e2e_fail "the desktop stack did not start"
+    e2e_start_tray
+    e2e_start_server
+    e2e_start_target
+    e2e_settings "{$HOTKEY,\"hasCompletedOnboarding\":true}"
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$STACK_DIR/a11y.log" 2>&1 &
+    stack_pids+=("$!")
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    e2e_start_app
+    local main
+    main=$(e2e_main_window)
+    xdotool windowactivate --sync "$main" >/dev/null
+    e2e_atspi press Settings
+    e2e_atspi open "Right Ctrl" # a pop-up is named by its current item
+    # The list's last item is Custom, which opens the recorder.
+    sleep 0.5
+    xte 'key End' 'key Return'
+    stack_wait_for 5 xdotool search --onlyvisible --name '^Press any key$' || e2e_fail "no key recorder"
+    xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Press any key$' | head -n1)" >/dev/null
+    sleep 0.3
+    xte 'key F8'
+    e2e_wait_log "⌨️ Hotkey changed to Custom: Key " 1 5
+    grep -q '"hotkeyOption": *"custom"' "$XDG_CONFIG_HOME/vokari/settings.json" || e2e_fail "custom key not stored"
+    e2e_atspi press Home
+
+    e2e_focus_target
+    local started
+    started=$(e2e_log_count "🎙 Dictation started")
+    xte 'key Control_R'
+    sleep 1.5
+    [ "$(e2e_log_count "🎙 Dictation started")" -eq "$started" ] || e2e_fail "the old key still starts a recording"
+
+    e2e_mark_recording
+    xte 'key F8'
+    e2e_wait_recording
+    e2e_speak "$SENTENCE"
+    sleep 0.3
+    xte 'key F8'
+    e2e_wait_text "$SENTENCE" 20
+    e2e_atspi showing "$(e2e_target_text)"
+    e2e_stop_app TERM
+}
+
 e2e_watchdog 120
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command) "case_$1" ;;
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings)
+    "case_$1"
+    ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings" >&2
     exit 2
     ;;
 esac

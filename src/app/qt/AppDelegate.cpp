@@ -17,6 +17,7 @@
 #include "platform/linux/x11/X11KeyEventSource.h"
 #include "platform/linux/x11/X11Workspace.h"
 #include "ui/DictationIndicator.h"
+#include "ui/MainWindowController.h"
 
 #include <QCoreApplication>
 
@@ -54,9 +55,11 @@ void AppDelegate::applicationDidFinishLaunching() {
         .mainQueue = *mainQueue,
         .quit = [] { QCoreApplication::quit(); },
         .checkForUpdates = nullptr, // the updater comes with its own component
+        .backend = nullptr,
     });
     ui->setupMenuBar();
     configureBackend();
+    ui->setBackend(backend);
     createController();
     setupAudio();
     setupDictation();
@@ -111,7 +114,10 @@ void AppDelegate::createController() {
         .workspace = workspace,
         .soundPlayer = soundPlayer,
         .alertPresenter = alertPresenter,
-        .transcriptSink = [] { return static_cast<TranscriptSink*>(nullptr); },
+        .transcriptSink = [this]() -> TranscriptSink* {
+            MainWindowController* window = ui ? ui->windowController() : nullptr;
+            return window ? window->mainView() : nullptr;
+        },
     };
     controller = DictationController::create(std::move(deps));
 }

@@ -1,13 +1,16 @@
 #include "app/qt/AppInterface.h"
 
-#include "core/DebugLog.h"
 #include "app/qt/InstanceChannel.h"
+#include "core/DebugLog.h"
+#include "platform/linux/x11/X11KeyTranslation.h"
+#include "transport/VocabularyFile.h"
 #include "ui/BrandFonts.h"
 #include "ui/MainWindowController.h"
 #include "ui/OnboardingWindow.h"
 #include "ui/StatusTrayIcon.h"
 
 #include <QDesktopServices>
+#include <QKeyEvent>
 
 namespace vokari {
 
@@ -46,11 +49,46 @@ void AppInterface::openMainWindow() {
         AboutView::Actions about;
         about.openUrl = [](const QUrl& url) { QDesktopServices::openUrl(url); };
         about.checkForUpdates = deps.checkForUpdates;
-        window = std::make_unique<MainWindowController>(
-            MainView::Dependencies{deps.appState, deps.notificationCenter, deps.settings, deps.mainQueue, about},
-            deps.quit);
+        MainView::Dependencies view{.appState = deps.appState,
+                                    .notificationCenter = deps.notificationCenter,
+                                    .settings = deps.settings,
+                                    .mainQueue = deps.mainQueue,
+                                    .aboutActions = about,
+                                    .fetchHistory = historyFetcher(),
+                                    .settingsServices = settingsServices()};
+        window = std::make_unique<MainWindowController>(std::move(view), deps.quit);
     }
     window->showAndFocus();
+}
+
+// The newest 50 entries; a failed page arrives as an empty one.
+TranscriptView::HistoryFetcher AppInterface::historyFetcher() const {
+    std::weak_ptr<BackendConnection> weak = deps.backend;
+    return [weak](std::function<void(std::vector<Transcript>)> done) {
+        if (auto backend = weak.lock()) {
+            backend->fetchTranscripts(std::nullopt, 50,
+                                      [done](std::vector<Transcript> page, bool) { done(std::move(page)); });
+        }
+    };
+}
+
+// Style and vocabulary go to the backend; the key recorder reads the X11 keysym Qt reports for a key.
+SettingsView::Services AppInterface::settingsServices() const {
+    std::weak_ptr<BackendConnection> weak = deps.backend;
+    SettingsView::Services services;
+    services.syncStyle = [weak](const std::string& preset, const std::string& prompt) {
+        if (auto backend = weak.lock()) {
+            backend->syncStyle(preset, prompt);
+        }
+    };
+    services.syncVocab = [weak](const std::string& vocab) {
+        if (auto backend = weak.lock()) {
+            backend->syncVocab(vocab);
+        }
+    };
+    services.vocabularyFile = VocabularyFile::defaultPath();
+    services.translateKey = [](const QKeyEvent& event) { return x11::virtualKeyFromKeysym(event.nativeVirtualKey()); };
+    return services;
 }
 
 void AppInterface::showOnboardingIfNeeded() {

@@ -4,9 +4,12 @@
 // panel, and the channel through which a second launch asks for the main window. Main thread; owned by the
 // application delegate. The state, centre, settings and queue it is given must outlive it.
 #include "app/AppState.h"
-#include "core/Settings.h"
+#include "app/BackendConnection.h"
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
+#include "core/Settings.h"
+#include "ui/SettingsView.h"
+#include "ui/TranscriptView.h"
 
 #include <filesystem>
 #include <functional>
@@ -28,6 +31,7 @@ public:
         MainQueue& mainQueue;
         std::function<void()> quit;
         std::function<void()> checkForUpdates; // absent until the updater exists: its controls are disabled
+        std::shared_ptr<BackendConnection> backend = nullptr; // history, style and vocabulary; absent in tests
     };
 
     explicit AppInterface(Dependencies deps);
@@ -36,6 +40,8 @@ public:
     AppInterface& operator=(const AppInterface&) = delete;
 
     static void registerFonts();
+    // The backend is configured after the tray exists and before the main window is built.
+    void setBackend(std::shared_ptr<BackendConnection> connection) { deps.backend = std::move(connection); }
     void setupMenuBar();
     void bindState();
     void openMainWindow();
@@ -51,6 +57,9 @@ public:
     OnboardingWindow* onboarding() const { return welcome.get(); }
 
 private:
+    TranscriptView::HistoryFetcher historyFetcher() const;
+    SettingsView::Services settingsServices() const;
+
     Dependencies deps;
     std::unique_ptr<StatusTrayIcon> tray;
     std::unique_ptr<MainWindowController> window;
