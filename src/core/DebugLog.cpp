@@ -176,7 +176,12 @@ std::string logLevelFor(std::string_view message) {
 
 void debugLog(std::string_view message) {
     auto& c = config();
-    std::string line = "[" + timestamp() + "] " + std::string(message) + "\n";
+    // Appended piece by piece: GCC 12 at -O2/-O3 misreports -Wrestrict on "literal" + std::string.
+    std::string line(1, '[');
+    line += timestamp();
+    line += "] ";
+    line += message;
+    line += '\n';
     std::filesystem::path logPath, tmpPath;
     std::shared_ptr<LogSink> sink;
     {
