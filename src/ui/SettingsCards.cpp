@@ -2,6 +2,7 @@
 
 #include "ui/BrandFonts.h"
 #include "ui/HexColor.h"
+#include "ui/RoundedPanel.h"
 #include "ui/ViewStyle.h"
 
 #include <QHBoxLayout>
@@ -12,21 +13,6 @@
 namespace vokari::SettingsCards {
 
 namespace {
-
-// A rounded card: "#1F1F21" with a half-point "#2C2C2E" border, corner radius 12.
-class Card : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(colorFromHex("#2C2C2E"), 0.5));
-        p.setBrush(colorFromHex("#1F1F21"));
-        p.drawRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), 12, 12);
-    }
-};
 
 class Separator : public QWidget {
 public:
@@ -52,7 +38,7 @@ QWidget* makeSection(const QString& title, const std::vector<QWidget*>& rows, QW
     column->setContentsMargins(0, 0, 0, 0);
     column->setSpacing(6);
     column->addWidget(sectionLabel(title, section));
-    auto* card = new Card(section);
+    auto* card = new RoundedPanel("#1F1F21", "#2C2C2E", 12, section);
     auto* cardRows = new QVBoxLayout(card);
     cardRows->setContentsMargins(0, 0, 0, 0);
     cardRows->setSpacing(0);

@@ -2,6 +2,7 @@
 
 #include "ui/BrandFonts.h"
 #include "ui/HexColor.h"
+#include "ui/RoundedPanel.h"
 #include "ui/ViewStyle.h"
 
 #include <QKeyEvent>
@@ -16,20 +17,6 @@
 namespace vokari {
 
 namespace {
-
-class Chip : public QWidget {
-public:
-    using QWidget::QWidget;
-
-protected:
-    void paintEvent(QPaintEvent*) override {
-        QPainter p(this);
-        p.setRenderHint(QPainter::Antialiasing);
-        p.setPen(QPen(colorFromHex("#3A3A3C"), 0.5));
-        p.setBrush(colorFromHex("#2C2C2E"));
-        p.drawRoundedRect(QRectF(rect()).adjusted(0.25, 0.25, -0.25, -0.25), 6, 6);
-    }
-};
 
 std::string lowered(const std::string& s) {
     std::string out = s;
@@ -106,7 +93,7 @@ bool VocabTagEditor::eventFilter(QObject* watched, QEvent* event) {
 }
 
 QWidget* VocabTagEditor::makeTag(const std::string& word, std::size_t index) {
-    auto* chip = new Chip(this);
+    auto* chip = new RoundedPanel("#2C2C2E", "#3A3A3C", 6, this);
     auto* label = ViewStyle::makeLabel(QString::fromStdString(word),
                                        BrandFonts::figtree(12, BrandFonts::Weight::medium), "#E0E0E0", chip);
     label->adjustSize();
