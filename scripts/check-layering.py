@@ -21,7 +21,7 @@ LOWER = {
 LOWER["app"] = ["core", "http", "audio", "desktop", "transport", "command", "update"]
 LOWER["ui"] = LOWER["app"] + ["app"]
 LOWER["net"] = ["core", "http"]
-LOWER["platform/linux"] = ["core", "audio", "desktop", "command"]
+LOWER["platform/linux"] = ["core", "http", "audio", "desktop", "command", "update"]
 LOWER["app/qt"] = LOWER["ui"] + ["ui", "net", "platform/linux"]
 
 INCLUDE = re.compile(r'^\s*#\s*include\s+"([^"]+)"')
