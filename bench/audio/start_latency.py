@@ -30,7 +30,7 @@ import time
 RATE = 16000
 PERIOD = 8 * RATE  # the time code repeats every 8 s; a search window is far shorter
 TEMPLATE = 480  # 30 ms of the recording are matched against the time code
-CHUNK = 80  # the player writes 5 ms at a time
+CHUNK = 32  # the player writes 2 ms at a time
 
 
 def make_time_code():
@@ -60,7 +60,7 @@ class Player(threading.Thread):
                                              ctypes.POINTER(ctypes.c_int)]
         err = ctypes.c_int(0)
         spec = self.SampleSpec(5, RATE, 1)  # PA_SAMPLE_FLOAT32LE
-        attr = self.BufferAttr(0xFFFFFFFF, 4 * RATE * 20 // 1000, 0xFFFFFFFF, 4 * CHUNK, 0xFFFFFFFF)
+        attr = self.BufferAttr(0xFFFFFFFF, 4 * RATE * 8 // 1000, 0xFFFFFFFF, 4 * CHUNK, 0xFFFFFFFF)
         self.stream = self.lib.pa_simple_new(None, b"vokari-bench-timecode", 1, b"micsink", b"time code",
                                              ctypes.byref(spec), None, ctypes.byref(attr), ctypes.byref(err))
         if not self.stream:
@@ -83,8 +83,8 @@ class Player(threading.Thread):
             with self.lock:
                 # The last written sample is heard `latency` from now; sample 0 that much earlier.
                 self.marks.append((now, now + latency - self.written / RATE))
-                if len(self.marks) > 4000:
-                    del self.marks[:2000]
+                if len(self.marks) > 10000:
+                    del self.marks[:5000]
 
     def sample_zero_time(self, around):
         """Time at which sample 0 would have been heard, from the writes within 1 s of `around` (median)."""
@@ -226,13 +226,32 @@ class Keyboard:
         return time.monotonic()
 
 
+def log_times(home, since):
+    """Wall-clock times of the app's log lines from `since` on: {marker: first time}, for the start path's split."""
+    markers = {"🎯 Target app": "controller", "🎤 Actual input format": "stream"}
+    found = {}
+    with open(os.path.join(home, ".vokari.log"), encoding="utf-8", errors="replace") as f:
+        for line in f:
+            m = re.match(r"\[(\d\d):(\d\d):(\d\d)\.(\d\d\d)\] (.*)", line)
+            if not m:
+                continue
+            day = time.localtime(since)
+            stamp = time.mktime(day[:3] + (int(m[1]), int(m[2]), int(m[3]), 0, 0, -1)) + int(m[4]) / 1000
+            for marker, name in markers.items():
+                if stamp >= since - 0.002 and name not in found and m[5].startswith(marker):
+                    found[name] = stamp
+    return found
+
+
 def dictate(app, keyboard, backend, player, code):
-    """One recording of about a second; returns (press -> first sample in ms, correlation, idle streams)."""
+    """One recording of about a second; returns (press -> first sample in ms, correlation, streams while
+    recording, streams once idle, {step: ms after the press})."""
     started = app.log_count("🎙 Dictation started") + 1
     processed = app.log_count("✨ Processed") + 1
     with backend.cond:
         wavs = len(backend.wavs)
     pressed = keyboard.press()
+    pressed_wall = time.time()
     app.wait_log("🎙 Dictation started", started, 10)
     time.sleep(1.0)
     recording_streams = app.source_outputs()
@@ -247,9 +266,10 @@ def dictate(app, keyboard, backend, player, code):
     zero = player.sample_zero_time(pressed)
     press_index = int((pressed - zero) * RATE)
     score, index = locate(code, wav_samples(wav), press_index - RATE // 5, press_index + 2 * RATE)
+    steps = {k: 1000.0 * (v - pressed_wall) for k, v in log_times(app.home, pressed_wall).items()}
     if index is None:
-        return None, score, recording_streams, idle_streams
-    return 1000.0 * (zero + index / RATE - pressed), score, recording_streams, idle_streams
+        return None, score, recording_streams, idle_streams, steps
+    return 1000.0 * (zero + index / RATE - pressed), score, recording_streams, idle_streams, steps
 
 
 def reference_reader(player, code):
@@ -302,18 +322,22 @@ def main():
         time.sleep(0.3)
 
     results = {"cold": [], "warm": []}
+    splits = {"cold": {}, "warm": {}}
     low, streams_idle, streams_rec = [], 0, []
 
     def record(kind, outcome):
-        ms, score, rec, idle = outcome
+        ms, score, rec, idle, steps = outcome
         nonlocal streams_idle
         results[kind].append(ms)
+        for step, value in steps.items():
+            splits[kind].setdefault(step, []).append(value)
         streams_rec.append(rec)
         streams_idle += idle
         if score < 0.8:
             low.append((kind, len(results[kind]), score))
         print(f"{kind} {len(results[kind]):2d}: {'-' if ms is None else f'{ms:6.1f}'} ms "
-              f"(match {score:.2f}, streams recording {rec}, idle {idle})", flush=True)
+              f"(match {score:.2f}, streams recording {rec}, idle {idle}; "
+              + ", ".join(f"{k} at {v:.0f} ms" for k, v in steps.items()) + ")", flush=True)
 
     for _ in range(args.cold):
         app.start()
@@ -342,6 +366,12 @@ def main():
     print(summary("reference: parec started    ", references))
     print(summary("cold first press after launch", results["cold"]))
     print(summary("warm presses                 ", results["warm"]))
+    for kind in ("cold", "warm"):
+        for step, label in (("controller", "controller starts (log line, ms resolution)"),
+                            ("stream", "record stream ready (log line)")):
+            if splits[kind].get(step):
+                print(f"  {kind}: press -> {label}: median {statistics.median(splits[kind][step]):.0f} ms, "
+                      f"worst {max(splits[kind][step]):.0f} ms")
     print(f"app record streams while recording: {min(streams_rec)}..{max(streams_rec)}; "
           f"while idle after a dictation: {streams_idle} (of {len(streams_rec)} checks); "
           f"during the idle period: {max(idle_checks)} (of {len(idle_checks)} checks)")
