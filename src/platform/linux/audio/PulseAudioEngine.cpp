@@ -185,6 +185,9 @@ std::optional<std::string> PulseAudioEngine::installTap(std::uint32_t frames, Ta
     tapFrames = frames;
     tapFilled = 0;
     tap = std::move(block);
+    // What the stream recorded between its start and now waited in its buffer: the first words of a recording are
+    // in there. The loop lock is held, so this is ordered with the loop thread's reads as if it ran there.
+    readAvailable();
     return std::nullopt;
 }
 
@@ -244,13 +247,14 @@ void PulseAudioEngine::streamReadCallback(pa_stream*, size_t, void* userdata) {
 void PulseAudioEngine::readAvailable() {
     // Audio thread: copies into the preallocated block and hands full blocks to the tap; no logging, no allocation.
     const std::size_t frameBytes = sizeof(float) * std::max<std::uint32_t>(1, format.channelCount);
-    while (stream && pa_stream_readable_size(stream) > 0) {
+    // Without a tap the data stays in the stream's buffer until one is installed (see installTap).
+    while (stream && tap && pa_stream_readable_size(stream) > 0) {
         const void* data = nullptr;
         size_t bytes = 0;
         if (pa_stream_peek(stream, &data, &bytes) < 0 || bytes == 0) {
             return;
         }
-        if (data && tap && tapFrames > 0) {
+        if (data && tapFrames > 0) {
             const auto* samples = static_cast<const float*>(data);
             std::size_t frames = bytes / frameBytes;
             while (frames > 0) {

@@ -1,8 +1,9 @@
 #pragma once
 // The capture engine on a PulseAudio (or PipeWire-pulse) server: one record stream on the bound or default
 // source at the source's own rate and channel count in float32, read in 100 ms fragments and handed to the tap
-// in blocks of the tap's size. Control calls on the main thread; the tap and change notifications run on the
-// libpulse loop thread. Owned (shared) by the AudioCaptureManager.
+// in blocks of the tap's size. What the stream records before the tap is installed waits for it. Control calls on
+// the main thread; the tap and change notifications run on the libpulse loop thread (the tap once on the installing
+// thread, for what waited, under the loop lock). Owned (shared) by the AudioCaptureManager.
 #include "audio/AudioEngine.h"
 #include "platform/linux/audio/PulseConnection.h"
 

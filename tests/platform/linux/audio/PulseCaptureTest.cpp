@@ -15,6 +15,8 @@
 #include <csignal>
 #include <fstream>
 #include <mutex>
+#include <thread>
+#include <unistd.h>
 
 using namespace vokari;
 using namespace vokari::testing;
@@ -22,17 +24,30 @@ using namespace std::chrono_literals;
 
 namespace {
 
-// Seconds of a 16 kHz signal whose 20 ms windows carry speech-level energy.
-double activeSeconds(const std::vector<float>& samples, std::size_t from = 0) {
+// Seconds of a mono signal (16 kHz unless told) whose 20 ms windows carry speech-level energy.
+double activeSeconds(const std::vector<float>& samples, std::size_t from = 0, double rate = 16000.0) {
+    const auto window = static_cast<std::size_t>(rate * 0.02);
     int active = 0;
-    for (std::size_t start = from; start + 320 <= samples.size(); start += 320) {
+    for (std::size_t start = from; start + window <= samples.size(); start += window) {
         double sum = 0;
-        for (std::size_t i = start; i < start + 320; ++i) {
+        for (std::size_t i = start; i < start + window; ++i) {
             sum += double(samples[i]) * samples[i];
         }
-        active += std::sqrt(sum / 320) > 0.01;
+        active += std::sqrt(sum / double(window)) > 0.01;
     }
     return active * 0.02;
+}
+
+// The record streams this process holds on the sound server (what a desktop's "microphone in use" shows).
+int ownRecordStreams() {
+    auto listing = runCommand({"pactl", "list", "source-outputs"});
+    EXPECT_TRUE(listing.has_value());
+    const std::string mine = "application.process.id = \"" + std::to_string(::getpid()) + "\"";
+    int count = 0;
+    for (auto at = listing->find(mine); at != std::string::npos; at = listing->find(mine, at + 1)) {
+        ++count;
+    }
+    return count;
 }
 
 // Two virtual microphones: "vmic" hears what is played to "micsink" (48 kHz stereo, the default source), "vmic2"
@@ -212,6 +227,51 @@ TEST_F(PulseCaptureTest, AHungServerCostsOneTimeOutNotOnePerLookUp) {
     ::kill(daemon, SIGCONT);
     EXPECT_TRUE(runUntil([&] { return !engine->start().has_value(); }, 15s));
     EXPECT_EQ(monitor->deviceName(device), std::optional<std::string>("Virtual Microphone"));
+}
+
+TEST_F(PulseCaptureTest, AudioRecordedBeforeTheTapIsInstalledReachesIt) {
+    // The engine starts recording before the capture logic has its converter and tap ready; a slow step in
+    // between (a loaded machine) must delay the first words, not lose them.
+    auto engine = std::make_shared<platform_linux::PulseAudioEngine>();
+    ASSERT_EQ(engine->start(), std::nullopt);
+    ChildProcess player;
+    ASSERT_TRUE(player.start({"paplay", "-d", "micsink", speech.string()}));
+    ASSERT_TRUE(waitUntil([&] { return !player.running(); }, 20s));
+    std::this_thread::sleep_for(400ms); // the server's latency: the speech is in the stream's buffer by now
+
+    std::mutex mutex;
+    std::vector<float> mono; // 48 kHz, both channels averaged
+    ASSERT_EQ(engine->installTap(4800,
+                                 [&](const AudioInputBuffer& block) {
+                                     std::lock_guard lock(mutex);
+                                     for (std::uint32_t i = 0; i < block.frameLength; ++i) {
+                                         mono.push_back(0.5f * (block.samples[2 * i] + block.samples[2 * i + 1]));
+                                     }
+                                 }),
+              std::nullopt);
+    std::this_thread::sleep_for(300ms); // the rest of the last block
+    engine->removeTap();
+    engine->stop();
+    std::lock_guard lock(mutex);
+    EXPECT_NEAR(activeSeconds(mono, 0, 48000.0), speechActive, 0.25 * speechActive);
+}
+
+TEST_F(PulseCaptureTest, NoRecordStreamWhileIdleAndNoneLeftAfterADictation) {
+    createManager();
+    ASSERT_TRUE(queue.runUntil([&] { return micName().has_value(); }, 5s));
+    EXPECT_EQ(ownRecordStreams(), 0) << "idle after launch";
+    for (int dictation = 1; dictation <= 2; ++dictation) {
+        const std::size_t mark = capturedCopy().size();
+        ASSERT_TRUE(manager->startCapture());
+        ASSERT_TRUE(waitForLog("🟢 Audio capture started", dictation, 5s)) << logText();
+        EXPECT_EQ(ownRecordStreams(), 1) << "recording";
+        // Speech that begins the moment capture reports started is kept from its start.
+        EXPECT_NEAR(play("micsink"), speechActive, 0.25 * speechActive) << logText();
+        EXPECT_GT(capturedCopy().size(), mark);
+        manager->stopCapture();
+        pump(200ms);
+        EXPECT_EQ(ownRecordStreams(), 0) << "idle after dictation " << dictation;
+    }
 }
 
 } // namespace
