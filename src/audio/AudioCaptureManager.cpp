@@ -41,7 +41,12 @@ std::shared_ptr<AudioCaptureManager> AudioCaptureManager::create(MainQueue& queu
     std::shared_ptr<AudioCaptureManager> manager(new AudioCaptureManager(queue, std::move(platform), micName, center));
     manager->detectMicrophone();
     manager->installDefaultDeviceListener();
+    manager->prepareEngine();
     return manager;
+}
+
+void AudioCaptureManager::prepareEngine() {
+    offMain([engine = getOrCreateEngine()] { engine->prepare(); });
 }
 
 AudioCaptureManager::~AudioCaptureManager() {

@@ -72,6 +72,8 @@ private:
     AudioCaptureManager(MainQueue& queue, Platform platform, MicName& micName, NotificationCenter& center);
 
     void offMain(std::function<void()> work);
+    // Makes the engine and lets it get ready off the main thread, so the first press does not wait for that.
+    void prepareEngine();
     // The blocking part of a start (device binding, engine start, converter, tap); any thread, touches no member.
     static StartOutcome runStartSequence(AudioEngine& engine, AudioDeviceMonitor& monitor,
                                          const SampleConverterFactory& makeConverter,

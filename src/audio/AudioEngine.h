@@ -18,6 +18,9 @@ public:
     using TapBlock = std::function<void(const AudioInputBuffer&)>;
     virtual ~AudioEngine() = default;
 
+    // Gets ready for a quick first start without opening the input (nothing records, nothing shows the microphone
+    // as in use): connects to the sound server, for instance. Any thread; may wait on the server like start().
+    virtual void prepare() {}
     // Whether the engine has an input unit that can be bound to a device at all.
     virtual bool hasInputUnit() const = 0;
     // Binds the input to a device for the next start. 0 on success, otherwise the platform's status code.

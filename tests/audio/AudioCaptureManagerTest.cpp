@@ -64,6 +64,19 @@ TEST_F(AudioCaptureManagerTest, ConstructionPublishesTheMicrophoneName) {
     EXPECT_THAT(seen, ElementsAre("Fake USB Mic", "Unknown"));
 }
 
+TEST_F(AudioCaptureManagerTest, TheEngineGetsReadyAtCreationWithoutRecordingAndServesTheFirstStart) {
+    create();
+    ASSERT_EQ(fake.engines.size(), 1u);
+    EXPECT_EQ(fake.engine().prepared, 1);
+    EXPECT_FALSE(fake.engine().running) << "ready is not recording";
+    EXPECT_TRUE(fake.engine().startTimes.empty());
+    EXPECT_TRUE(manager->startCapture());
+    EXPECT_EQ(fake.engines.size(), 1u) << "the first start uses the engine made ready";
+    EXPECT_EQ(fake.engine().startTimes.size(), 1u);
+    EXPECT_THAT(sink->messages(),
+                ::testing::Not(::testing::Contains("♻️ Replacing old engine with fresh instance")));
+}
+
 TEST_F(AudioCaptureManagerTest, StereoAt48kConvertsInTenthOfASecondBlocksAndLogsTheFirstBufferOnce) {
     create();
     logs();

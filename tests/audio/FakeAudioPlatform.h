@@ -19,6 +19,7 @@ class FakeAudioEngine : public AudioEngine {
 public:
     FakeAudioEngine(MainQueue& queue, AudioFormat format) : queue(queue), format(format) {}
 
+    void prepare() override { ++prepared; }
     bool hasInputUnit() const override { return hasUnit; }
     int bindInputDevice(AudioDeviceId device) override {
         boundDevice = device;
@@ -73,6 +74,7 @@ public:
     TapBlock tap;
     std::function<void()> configHandler;
     std::vector<double> startTimes;
+    int prepared = 0;
 };
 
 class FakeDeviceMonitor : public AudioDeviceMonitor {

@@ -33,6 +33,11 @@ PulseAudioEngine::~PulseAudioEngine() {
     connection.disconnect();
 }
 
+void PulseAudioEngine::prepare() {
+    // A server that is not there yet is no failure here: start() connects again and reports it.
+    (void)connection.connect(kTimeoutSeconds);
+}
+
 int PulseAudioEngine::bindInputDevice(AudioDeviceId device) {
     if (device == PA_INVALID_INDEX) {
         return -PA_ERR_NOENTITY;

@@ -17,6 +17,8 @@ public:
     PulseAudioEngine();
     ~PulseAudioEngine() override;
 
+    // Connects the context (no stream): the first start then only opens the record stream.
+    void prepare() override;
     bool hasInputUnit() const override { return true; }
     int bindInputDevice(AudioDeviceId device) override;
     std::optional<std::string> start() override;
