@@ -52,8 +52,8 @@ void DictationController::observeMenuNotifications() {
                 return;
             }
             self->isCommandMode = false;
-            self->playSound("Blow");
             self->startDictation();
+            self->playSound("Blow");
         },
         &mainQueue);
     cancelDictationObserver = notificationCenter.addObserver(
@@ -126,8 +126,8 @@ void DictationController::setupDictation(std::shared_ptr<TextInsertion> inserter
         };
         hotkey->onHoldStart = [weak] {
             if (auto self = weak.lock()) {
+                self->startDictation(); // the sound follows, whatever the outcome: capture comes first
                 self->playSound("Blow");
-                self->startDictation();
             }
         };
         hotkey->onHoldEnd = [weak] {
@@ -168,8 +168,8 @@ void DictationController::toggleDictation() {
         return;
     case VokariState::idle:
         isCommandMode = false;
-        playSound("Blow");
         startDictation();
+        playSound("Blow"); // after the capture start: the first words are spoken while it plays
         return;
     case VokariState::processing:
     case VokariState::error:
@@ -181,24 +181,38 @@ void DictationController::startDictation() {
     if (appState.state.get() != VokariState::idle) {
         return;
     }
-    dictationTargetApp = workspace ? workspace->frontmostApplication() : std::nullopt;
-    std::string targetName =
-        dictationTargetApp && dictationTargetApp->localizedName ? *dictationTargetApp->localizedName : "none";
-    debugLog("🎯 Target app for paste: " + targetName);
-
+    // Capture is asked for first, before anything else the press sets off: the user starts speaking at once, and
+    // whatever the sound server is not yet recording is lost. The session is there for its first buffer.
     setCurrentSession(std::make_shared<DictationSession>());
-    appState.isDictating = true;
-    showIndicator();
-    appState.state = VokariState::listening;
-
     std::weak_ptr<DictationController> weak = weak_from_this();
+    std::optional<bool> outcomeDuringStart;
     if (audioCapture) {
-        audioCapture->onCaptureStarted = [weak](bool ok) {
+        auto during = std::make_shared<std::optional<bool>>();
+        auto startReturned = std::make_shared<bool>(false);
+        audioCapture->onCaptureStarted = [weak, during, startReturned](bool ok) {
+            if (!*startReturned) {
+                *during = ok; // handled once the recording is set up below
+                return;
+            }
             if (auto self = weak.lock()) {
                 self->handleCaptureStarted(ok);
             }
         };
         audioCapture->startCapture();
+        *startReturned = true;
+        outcomeDuringStart = *during;
+    }
+
+    dictationTargetApp = workspace ? workspace->frontmostApplication() : std::nullopt;
+    std::string targetName =
+        dictationTargetApp && dictationTargetApp->localizedName ? *dictationTargetApp->localizedName : "none";
+    debugLog("🎯 Target app for paste: " + targetName);
+
+    appState.isDictating = true;
+    showIndicator();
+    appState.state = VokariState::listening;
+    if (outcomeDuringStart) {
+        handleCaptureStarted(*outcomeDuringStart);
     }
 
     cancelMaxDurationTimer();

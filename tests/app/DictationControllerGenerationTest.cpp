@@ -114,8 +114,8 @@ TEST(DictationControllerCapture, StartFailureShowsAnErrorStateThenIdlesAfter25Se
     h.take();
     h.fake->startOutcome = false;
     h.toggle();
-    EXPECT_EQ(h.take(), (Lines{"sound Blow", "log 🎯 Target app for paste: xterm", "ui show", "capture start", "ui hide",
-                               "log ❌ Failed to start audio capture", "ui max 300"}))
+    EXPECT_EQ(h.take(), (Lines{"capture start", "log 🎯 Target app for paste: xterm", "ui show", "ui hide",
+                               "log ❌ Failed to start audio capture", "ui max 300", "sound Blow"}))
         << "no failure sound, no alert";
     EXPECT_EQ(h.state(), VokariState::error);
     EXPECT_FALSE(h.appState.isDictating.get());

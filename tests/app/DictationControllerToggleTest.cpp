@@ -10,8 +10,8 @@ TEST(DictationControllerStart, FirstPressStartsRecordingForTheAppFrontmostThen) 
     ControllerHarness h;
     EXPECT_EQ(h.take(), Lines{"hotkey start"});
     h.toggle();
-    EXPECT_EQ(h.take(), (Lines{"sound Blow", "log 🎯 Target app for paste: xterm", "ui show", "capture start",
-                               "log 🎙 Dictation started", "ui max 300"}));
+    EXPECT_EQ(h.take(), (Lines{"capture start", "log 🎯 Target app for paste: xterm", "ui show",
+                               "log 🎙 Dictation started", "ui max 300", "sound Blow"}));
     EXPECT_EQ(h.state(), VokariState::listening);
     EXPECT_TRUE(h.appState.isDictating.get());
 
@@ -62,6 +62,34 @@ TEST(DictationControllerToggle, OnlyASecondPressUnder04SecondsInCommandModeIsADo
                   doubleTap ? 1u : 0u);
         EXPECT_EQ(h.state(), VokariState::processing);
     }
+}
+
+// Every way of starting asks for capture before the sound, the target look-up and the capsule; an outcome that
+// arrives later (the sound server answers off the main thread) is acted on when it comes.
+TEST(DictationControllerStart, CaptureIsAskedForBeforeAnythingElseThePressSetsOff) {
+    ControllerHarness h;
+    h.fake->startOutcome.reset();
+    const auto startOf = [&](const std::function<void()>& press) {
+        h.take();
+        press();
+        h.queue.runUntilIdle();
+        auto lines = h.take();
+        EXPECT_EQ(h.state(), VokariState::listening);
+        h.cancel();
+        return lines;
+    };
+    const Lines pending{"capture start", "log 🎯 Target app for paste: xterm", "ui show", "ui max 300", "sound Blow"};
+    EXPECT_EQ(startOf([&] { h.toggle(); }), pending);
+    EXPECT_EQ(startOf([&] { h.holdStart(); }), pending);
+    EXPECT_EQ(startOf([&] { h.center.post(notifications::startDictation); }), pending);
+
+    h.toggle();
+    h.fake->deliver(1600); // buffers that come before the outcome are part of the recording
+    h.fake->reportStart(true);
+    EXPECT_EQ(h.fake->all("log 🎙 Dictation started"), Lines{"log 🎙 Dictation started"});
+    h.record(0.4);
+    h.toggle();
+    EXPECT_EQ(h.fake->all("send"), Lines{"send dictation 16044"});
 }
 
 TEST(DictationControllerHold, HoldPressesPlayTheirSoundsEvenWhenRefusedAndAStrayReleaseKeepsTheAnswer) {
