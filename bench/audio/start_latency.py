@@ -367,8 +367,10 @@ def main():
     print(summary("cold first press after launch", results["cold"]))
     print(summary("warm presses                 ", results["warm"]))
     for kind in ("cold", "warm"):
-        for step, label in (("controller", "controller starts (log line, ms resolution)"),
-                            ("stream", "record stream ready (log line)")):
+        # Both from the app's log (ms resolution). The target look-up follows the capture request since the press
+        # asks for capture first; before that it preceded it.
+        for step, label in (("controller", "'🎯 Target app' logged"),
+                            ("stream", "record stream ready ('🎤 Actual input format' logged)")):
             if splits[kind].get(step):
                 print(f"  {kind}: press -> {label}: median {statistics.median(splits[kind][step]):.0f} ms, "
                       f"worst {max(splits[kind][step]):.0f} ms")
