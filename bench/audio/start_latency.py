@@ -8,7 +8,7 @@ backend keeps the WAV of every "/process" request. The start of each WAV is loca
 correlation, which gives the time at which the first recorded sample was heard: minus the press time, that is the
 figure. It also checks that the app has no record stream (source-output) while idle, and measures idle CPU.
 
-Usage: start_latency.py --app PATH --home DIR --runs N [--cold N] [--idle SECONDS] [--reference N]
+Usage: start_latency.py --app PATH --home DIR --runs N [--cold N] [--idle SECONDS] [--reference N] [--hold]
 Environment: DISPLAY and PULSE_SERVER of the private stack.
 """
 import argparse
@@ -218,10 +218,13 @@ class Keyboard:
             sys.exit("cannot open the display")
         self.code = self.x.XKeysymToKeycode(self.dpy, self.x.XStringToKeysym(b"Control_R"))
 
-    def press(self):
-        """A solo tap of the hotkey; returns the monotonic time at which the X server has both events."""
-        self.xtst.XTestFakeKeyEvent(self.dpy, self.code, 1, 0)
-        self.xtst.XTestFakeKeyEvent(self.dpy, self.code, 0, 0)
+    def press(self, down=True, up=True):
+        """A solo tap of the hotkey (or only its going down or up); returns the monotonic time at which the X
+        server has the events."""
+        if down:
+            self.xtst.XTestFakeKeyEvent(self.dpy, self.code, 1, 0)
+        if up:
+            self.xtst.XTestFakeKeyEvent(self.dpy, self.code, 0, 0)
         self.x.XSync(self.dpy, 0)
         return time.monotonic()
 
@@ -243,19 +246,19 @@ def log_times(home, since):
     return found
 
 
-def dictate(app, keyboard, backend, player, code):
+def dictate(app, keyboard, backend, player, code, hold=False):
     """One recording of about a second; returns (press -> first sample in ms, correlation, streams while
     recording, streams once idle, {step: ms after the press})."""
     started = app.log_count("🎙 Dictation started") + 1
     processed = app.log_count("✨ Processed") + 1
     with backend.cond:
         wavs = len(backend.wavs)
-    pressed = keyboard.press()
+    pressed = keyboard.press(up=not hold)  # hold mode: the press is the key going down
     pressed_wall = time.time()
     app.wait_log("🎙 Dictation started", started, 10)
     time.sleep(1.0)
     recording_streams = app.source_outputs()
-    keyboard.press()
+    keyboard.press(down=not hold)
     with backend.cond:
         if not backend.cond.wait_for(lambda: len(backend.wavs) > wavs, 15):
             sys.exit("no recording reached the backend")
@@ -303,6 +306,7 @@ def main():
     parser.add_argument("--cold", type=int, default=20)
     parser.add_argument("--idle", type=float, default=30)
     parser.add_argument("--reference", type=int, default=5)
+    parser.add_argument("--hold", action="store_true", help="hold mode (the settings must say so too)")
     args = parser.parse_args()
 
     code = make_time_code()
@@ -342,13 +346,13 @@ def main():
     for _ in range(args.cold):
         app.start()
         time.sleep(2.0)  # a user presses a moment after launch; start-up work is done by then
-        record("cold", dictate(app, keyboard, backend, player, code))
+        record("cold", dictate(app, keyboard, backend, player, code, args.hold))
         app.stop()
 
     app.start()
     time.sleep(2.0)
     for _ in range(args.runs):
-        record("warm", dictate(app, keyboard, backend, player, code))
+        record("warm", dictate(app, keyboard, backend, player, code, args.hold))
         time.sleep(0.5)
 
     time.sleep(3.0)
