@@ -130,6 +130,16 @@ void DictationController::setupDictation(std::shared_ptr<TextInsertion> inserter
                 self->playSound("Blow");
             }
         };
+        hotkey->onHoldPending = [weak] {
+            if (auto self = weak.lock()) {
+                self->beginHoldCapture();
+            }
+        };
+        hotkey->onHoldAbandoned = [weak] {
+            if (auto self = weak.lock()) {
+                self->abandonHoldCapture();
+            }
+        };
         hotkey->onHoldEnd = [weak] {
             if (auto self = weak.lock()) {
                 self->playSound("Glass");
@@ -181,12 +191,15 @@ void DictationController::startDictation() {
     if (appState.state.get() != VokariState::idle) {
         return;
     }
-    // Capture is asked for first, before anything else the press sets off: the user starts speaking at once, and
-    // whatever the sound server is not yet recording is lost. The session is there for its first buffer.
-    setCurrentSession(std::make_shared<DictationSession>());
     std::weak_ptr<DictationController> weak = weak_from_this();
     std::optional<bool> outcomeDuringStart;
-    if (audioCapture) {
+    if (std::exchange(holdCapturePending, false)) {
+        // Capture has been running since the key went down: its session is this recording.
+        outcomeDuringStart = std::exchange(holdCaptureOutcome, std::nullopt);
+    } else if (audioCapture) {
+        // Capture is asked for first, before anything else the press sets off: the user starts speaking at once,
+        // and whatever the sound server is not yet recording is lost. The session is there for its first buffer.
+        setCurrentSession(std::make_shared<DictationSession>());
         auto during = std::make_shared<std::optional<bool>>();
         auto startReturned = std::make_shared<bool>(false);
         audioCapture->onCaptureStarted = [weak, during, startReturned](bool ok) {
@@ -201,6 +214,8 @@ void DictationController::startDictation() {
         audioCapture->startCapture();
         *startReturned = true;
         outcomeDuringStart = *during;
+    } else {
+        setCurrentSession(std::make_shared<DictationSession>());
     }
 
     dictationTargetApp = workspace ? workspace->frontmostApplication() : std::nullopt;
@@ -226,13 +241,52 @@ void DictationController::startDictation() {
     }
 }
 
-void DictationController::handleCaptureStarted(bool ok) {
+void DictationController::beginHoldCapture() {
+    // A hold is recognised only after the key has been down a while, but its words begin when the key goes down:
+    // capture starts now, so that first syllable is recorded too.
+    if (holdCapturePending || !audioCapture || appState.state.get() != VokariState::idle) {
+        return;
+    }
+    holdCapturePending = true;
+    holdCaptureOutcome.reset();
+    setCurrentSession(std::make_shared<DictationSession>());
+    audioCapture->onCaptureStarted = [weak = weak_from_this()](bool ok) {
+        auto self = weak.lock();
+        if (!self) {
+            return;
+        }
+        if (self->holdCapturePending) {
+            self->holdCaptureOutcome = ok; // acted on if the press becomes a hold
+            self->retireCaptureStartedHandler();
+            return;
+        }
+        self->handleCaptureStarted(ok);
+    };
+    audioCapture->startCapture();
+}
+
+void DictationController::abandonHoldCapture() {
+    if (!std::exchange(holdCapturePending, false)) {
+        return;
+    }
+    holdCaptureOutcome.reset();
     if (audioCapture) {
-        // Only the first outcome of a start counts. The handler being cleared may be the one running right
-        // now, so it is destroyed on a later turn of the queue rather than under its own feet.
+        audioCapture->onCaptureStarted = nullptr;
+        audioCapture->stopCapture();
+    }
+    setCurrentSession(nullptr);
+}
+
+void DictationController::retireCaptureStartedHandler() {
+    if (audioCapture) {
         auto retired = std::exchange(audioCapture->onCaptureStarted, nullptr);
         mainQueue.post([retired = std::move(retired)] {});
     }
+}
+
+void DictationController::handleCaptureStarted(bool ok) {
+    // Only the first outcome of a start counts.
+    retireCaptureStartedHandler();
     if (ok) {
         debugLog("🎙 Dictation started");
         return;

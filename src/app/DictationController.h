@@ -104,6 +104,11 @@ private:
     // Stops the timer and capture and takes the recording in progress (absent when none).
     std::shared_ptr<DictationSession> endRecording();
 
+    // Hold mode: capture from the key going down, kept if it becomes a hold, dropped if it comes up sooner.
+    void beginHoldCapture();
+    void abandonHoldCapture();
+    // Clears onCaptureStarted, which may be the handler running now: it is destroyed on a later turn of the queue.
+    void retireCaptureStartedHandler();
     void handleCaptureStarted(bool ok);
     // Capture ended for good in the middle of a recording (the engine's restarts ran out).
     void handleCaptureLost();
@@ -146,6 +151,8 @@ private:
     bool isCommandMode = false;
     double lastToggleTime = 0;
     std::optional<RunningApp> dictationTargetApp;
+    bool holdCapturePending = false;        // beginHoldCapture's capture, not yet taken over by a start
+    std::optional<bool> holdCaptureOutcome; // its start outcome, when that came first
 
     Subscription hotkeyChangedObserver;
     Subscription startDictationObserver;

@@ -134,6 +134,7 @@ bool GlobalHotkey::handleCustomRegularKey(const KeyEvent& event, bool hold) {
         keyIsDown = true;
         keyDownTime = queue.now();
         if (hold) {
+            queueCallback(&HotkeyMonitor::onHoldPending);
             scheduleHoldStart();
         }
         return true;
@@ -146,6 +147,7 @@ bool GlobalHotkey::handleCustomRegularKey(const KeyEvent& event, bool hold) {
             queueCallback(&HotkeyMonitor::onHoldEnd);
         } else {
             cancelHoldStart();
+            queueCallback(&HotkeyMonitor::onHoldAbandoned);
         }
         return true;
     }
@@ -159,6 +161,7 @@ void GlobalHotkey::handleModifier(const KeyEvent& event, bool hold) {
         usedAsModifier = false;
         keyDownTime = queue.now();
         if (hold) {
+            queueCallback(&HotkeyMonitor::onHoldPending);
             scheduleHoldStart();
         }
     } else if (!pressed && keyIsDown) {
@@ -169,6 +172,7 @@ void GlobalHotkey::handleModifier(const KeyEvent& event, bool hold) {
                 queueCallback(&HotkeyMonitor::onHoldEnd);
             } else {
                 cancelHoldStart();
+                queueCallback(&HotkeyMonitor::onHoldAbandoned);
             }
         } else if (!usedAsModifier && held < maxSoloPressDuration) {
             queueCallback(&HotkeyMonitor::onToggle);

@@ -109,6 +109,52 @@ TEST(DictationControllerHold, HoldPressesPlayTheirSoundsEvenWhenRefusedAndAStray
     EXPECT_EQ(h.fake->all("paste"), Lines{"paste late but wanted -> XTerm"});
 }
 
+// In hold mode capture starts when the key goes down: what is said before the hold is recognised belongs to the
+// recording; a press released sooner drops its capture and changes nothing else.
+TEST(DictationControllerHold, CaptureRunsFromTheKeyGoingDownAndAShortPressDropsIt) {
+    ControllerHarness h;
+    h.take();
+    h.fake->onHoldPending();
+    EXPECT_EQ(h.take(), Lines{"capture start"});
+    EXPECT_EQ(h.state(), VokariState::idle);
+    h.record(0.15); // heard before the hold is recognised
+    h.holdStart();
+    EXPECT_EQ(h.take(), (Lines{"log 🎯 Target app for paste: xterm", "ui show", "log 🎙 Dictation started",
+                               "ui max 300", "sound Blow"}))
+        << "the running capture is the recording's: no second start";
+    h.record(0.2);
+    h.holdEnd();
+    EXPECT_EQ(h.fake->all("send"), Lines{"send dictation 11244"}) << "0.35 s: both parts";
+    h.answer(refined("first"));
+
+    h.take();
+    h.fake->onHoldPending();
+    h.record(0.1);
+    h.fake->onHoldAbandoned();
+    EXPECT_EQ(h.take(), (Lines{"capture start", "capture stop"})) << "no sound, no capsule";
+    EXPECT_EQ(h.state(), VokariState::idle);
+    h.fake->onHoldAbandoned(); // a stray one changes nothing
+    EXPECT_TRUE(h.take().empty());
+
+    // The next hold records afresh, and a start outcome that comes after the hold is recognised still counts.
+    h.fake->startOutcome.reset();
+    h.fake->onHoldPending();
+    h.holdStart();
+    h.fake->reportStart(false);
+    EXPECT_EQ(h.state(), VokariState::error);
+    h.cancel();
+    h.fake->startOutcome = true;
+    h.fake->onHoldPending();
+    h.holdStart();
+    h.record(0.4);
+    h.holdEnd();
+    EXPECT_EQ(h.fake->all("send").back(), "send dictation 12844") << "nothing of the dropped press";
+
+    h.take();
+    h.fake->onHoldPending(); // while processing: no capture
+    EXPECT_TRUE(h.fake->take("capture").empty());
+}
+
 TEST(DictationControllerMenu, StartAndStopEntriesActAsAToggleInIdleAndListening) {
     ControllerHarness h;
     h.center.post(notifications::cancelDictation); // idle: nothing to stop

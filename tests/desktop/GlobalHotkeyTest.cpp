@@ -115,6 +115,37 @@ TEST(GlobalHotkey, HoldModeReportsStartAfterThresholdAndEndAtRelease) {
     EXPECT_EQ(h.events[0].rfind("toggle@", 0), 0u);
 }
 
+// Hold mode announces every press at once (capture can start with the first word) and takes it back when the key
+// comes up before it became a hold; toggle mode announces nothing.
+TEST(GlobalHotkey, HoldModeAnnouncesAPressAtOnceAndAbandonsAShortOne) {
+    HotkeyHarness h;
+    h.hotkey->onHoldPending = [&] { h.events.push_back("pending@" + h.stamp()); };
+    h.hotkey->onHoldAbandoned = [&] { h.events.push_back("abandoned@" + h.stamp()); };
+    GlobalHotkey::setHoldMode(h.settings, true);
+    h.tapModifier(virtualKey::rightCommand, eventFlag::command, 0.1);
+    h.queue.advance(0.9);
+    h.tapModifier(virtualKey::rightCommand, eventFlag::command, 0.5);
+    EXPECT_EQ(h.events, (std::vector<std::string>{"pending@0.00", "abandoned@0.10", "pending@1.00", "holdStart@1.15",
+                                                  "holdEnd@1.50"}));
+
+    h.events.clear();
+    hotkeyOption::saveCustomKey(virtualKey::f5, 0, "F5", h.settings);
+    h.hotkey->updateOption(HotkeyOption::custom);
+    h.source->send(down, virtualKey::f5);
+    h.queue.advance(0.05);
+    h.source->send(up, virtualKey::f5);
+    h.queue.runUntilIdle();
+    EXPECT_EQ(h.events, (std::vector<std::string>{"pending@1.50", "abandoned@1.55"}));
+
+    h.events.clear();
+    GlobalHotkey::setHoldMode(h.settings, false);
+    h.source->send(down, virtualKey::f5);
+    h.queue.advance(0.05);
+    h.source->send(up, virtualKey::f5);
+    h.queue.runUntilIdle();
+    EXPECT_EQ(h.events, std::vector<std::string>{"toggle@1.60"});
+}
+
 TEST(GlobalHotkey, CustomRegularKeyTogglesOnEveryReleaseAndIgnoresRepeats) {
     HotkeyHarness h;
     hotkeyOption::saveCustomKey(virtualKey::f5, 0, "F5", h.settings);
