@@ -46,7 +46,7 @@ class Player(threading.Thread):
     class BufferAttr(ctypes.Structure):
         _fields_ = [(n, ctypes.c_uint32) for n in ("maxlength", "tlength", "prebuf", "minreq", "fragsize")]
 
-    class SampleSpec(ctypes.Structure):
+    class SampleFormat(ctypes.Structure):
         _fields_ = [("format", ctypes.c_int), ("rate", ctypes.c_uint32), ("channels", ctypes.c_uint8)]
 
     def __init__(self, code):
@@ -59,10 +59,10 @@ class Player(threading.Thread):
         self.lib.pa_simple_write.argtypes = [ctypes.c_void_p, ctypes.c_void_p, ctypes.c_size_t,
                                              ctypes.POINTER(ctypes.c_int)]
         err = ctypes.c_int(0)
-        spec = self.SampleSpec(5, RATE, 1)  # PA_SAMPLE_FLOAT32LE
+        sample_format = self.SampleFormat(5, RATE, 1)  # PA_SAMPLE_FLOAT32LE
         attr = self.BufferAttr(0xFFFFFFFF, 4 * RATE * 8 // 1000, 0xFFFFFFFF, 4 * CHUNK, 0xFFFFFFFF)
         self.stream = self.lib.pa_simple_new(None, b"vokari-bench-timecode", 1, b"micsink", b"time code",
-                                             ctypes.byref(spec), None, ctypes.byref(attr), ctypes.byref(err))
+                                             ctypes.byref(sample_format), None, ctypes.byref(attr), ctypes.byref(err))
         if not self.stream:
             sys.exit(f"cannot open the time-code player (pulse error {err.value})")
         self.lock = threading.Lock()
