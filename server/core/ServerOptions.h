@@ -22,6 +22,9 @@ struct ServerOptions {
     std::string refiner = "rules";
     std::string llmUrl;
     std::string llmModel = "gpt-4o-mini";
+    std::string planner = "rules";
+    std::string plannerUrl; // empty: --llm-url
+    std::string plannerModel = "gpt-4o-mini";
     std::string apiKeyEnv = "OPENAI_API_KEY";
     std::string releasesDir;
     std::string publicUrl; // origin clients reach the server at, for download links; empty = the listen address
