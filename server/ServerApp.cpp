@@ -48,7 +48,7 @@ std::optional<std::string> ServerApp::start() {
         planner_ = makeOpenAiPlanner(options_);
         context_->planner = planner_.get();
     }
-    http_ = std::make_unique<HttpServer>(*context_, options_.threads);
+    http_ = std::make_unique<HttpServer>(*context_, options_.threads, options_.maxConnections);
     auto bound = http_->bind(options_.host, options_.port);
     if (auto* err = std::get_if<std::string>(&bound)) {
         return *err;

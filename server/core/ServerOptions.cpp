@@ -92,7 +92,9 @@ Options:
   --releases DIR         directory with manifest.json and the release files served under /downloads/
   --public-url URL       origin clients reach this server at, used in download links
                          (default http://HOST:PORT of --listen)
-  --threads N            HTTP worker threads (default 8)
+  --threads N            HTTP worker threads kept ready (default 8)
+  --max-connections N    connections served at once, each on a thread of its own (default 512);
+                         more wait until one closes
   --help                 show this text and exit
 )";
 }
@@ -166,6 +168,12 @@ std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<s
             if (auto err = needInt(0, 1'000'000'000, o.dailyLimit)) {
                 return *err;
             }
+        } else if (name == "--max-connections") {
+            int64_t n = 0;
+            if (auto err = needInt(1, 100'000, n)) {
+                return *err;
+            }
+            o.maxConnections = static_cast<int>(n);
         } else if (name == "--threads" || name == "--decoders") {
             int64_t n = 0;
             if (auto err = needInt(1, 64, n)) {
