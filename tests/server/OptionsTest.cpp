@@ -32,6 +32,8 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(o.host + ":" + std::to_string(o.port) + " " + o.dataDir + " " + o.releasesDir, "0.0.0.0:9000 /tmp/x /r");
     EXPECT_EQ(o.dailyLimit, 0);
     EXPECT_EQ(o.threads, 3);
+    EXPECT_EQ(d.maxConnections, 512);
+    EXPECT_EQ(std::get<ServerOptions>(parseServerOptions({"--max-connections", "64"}, fakeEnv)).maxConnections, 64);
     // The planner uses the refiner's chat server unless it has its own.
     auto planner =
         std::get<ServerOptions>(parseServerOptions({"--planner", "openai", "--llm-url", "http://h:2"}, fakeEnv));
@@ -59,6 +61,7 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
                                                 {"--stt", "openai"},
                                                 {"--bogus"},
                                                 {"--threads", "0"},
+                                                {"--max-connections", "0"},
                                                 {"--planner", "openai"},
                                                 {"--planner", "vision"},
                                                 {"--planner", "openai", "--planner-url", "h:1"}}) {
@@ -68,9 +71,10 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
     }
     // --help names every option the parser knows.
     for (const char* opt :
-         {"--listen", "--data", "--daily-limit", "--stt", "--stt-url", "--stt-model", "--refiner", "--llm-url",
-          "--llm-model", "--releases", "--public-url", "--threads", "--decoders", "--model-dir", "--api-key-env",
-          "--planner", "--planner-url", "--planner-model", "--help"}) {
+         {"--listen",          "--data",      "--daily-limit", "--stt",      "--stt-url",     "--stt-model",
+          "--refiner",         "--llm-url",   "--llm-model",   "--releases", "--public-url",  "--threads",
+          "--decoders",        "--model-dir", "--api-key-env", "--planner",  "--planner-url", "--planner-model",
+          "--max-connections", "--help"}) {
         EXPECT_NE(serverUsage().find(opt), std::string::npos) << opt;
     }
 }
