@@ -27,15 +27,9 @@ TEST(ServerConnectionPool, EachConnectionGetsAThreadUpToTheCapThenWaitsInOrder) 
     EXPECT_EQ(pool.threadCount(), 3u);
 
     // Past the cap, connections wait until a thread is free.
-    std::mutex lock;
-    std::vector<int> order;
     std::atomic<int> waitingRan{0};
     for (int i = 0; i < 5; ++i) {
-        pool.enqueue([&, i] {
-            std::lock_guard<std::mutex> guard(lock);
-            order.push_back(i);
-            ++waitingRan;
-        });
+        pool.enqueue([&] { ++waitingRan; });
     }
     EXPECT_EQ(waitingRan.load(), 0);
     EXPECT_EQ(pool.threadCount(), 3u);
@@ -43,5 +37,4 @@ TEST(ServerConnectionPool, EachConnectionGetsAThreadUpToTheCapThenWaitsInOrder) 
     // Shutting down lets everything queued finish first.
     pool.shutdown();
     EXPECT_EQ(waitingRan.load(), 5);
-    EXPECT_EQ(order.size(), 5u);
 }
