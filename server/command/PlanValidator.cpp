@@ -15,10 +15,11 @@ std::string lower(std::string s) {
     return s;
 }
 
-// The field as a non-empty string, or nullopt when it is missing, empty or of another JSON type.
+// The field as a non-empty string, or nullopt when it is missing, empty, too long or of another JSON type.
 std::optional<std::string> text(const nlohmann::json& j, const char* key) {
     auto it = j.find(key);
-    if (it == j.end() || !it->is_string() || it->get_ref<const std::string&>().empty()) {
+    if (it == j.end() || !it->is_string() || it->get_ref<const std::string&>().empty() ||
+        it->get_ref<const std::string&>().size() > PlanValidator::kMaxFieldBytes) {
         return std::nullopt;
     }
     return it->get<std::string>();

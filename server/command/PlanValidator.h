@@ -28,6 +28,9 @@ public:
     // watches, and a model that asks for minutes of waiting has misread the command.
     static constexpr int64_t kMaxDelayMs = 10'000;
     static constexpr int64_t kMaxTotalDelayMs = 30'000;
+    // Longer strings drop their action: the client types 200 characters a second, and no spoken command asks
+    // for pages of text.
+    static constexpr size_t kMaxFieldBytes = 4000;
     // The client's wait when a delay has no "ms".
     static constexpr int64_t kDefaultDelayMs = 300;
 

@@ -68,14 +68,13 @@ TEST(ServerOpenAiPlanner, SendsTranscriptAsDataWithTheScreenshotAndKeepsAValidPl
 TEST(ServerOpenAiPlanner, DropsWhatIsNotAnActionCutsLongPlansAndCapsDelays) {
     FakeOpenAi fake;
     OpenAiPlanner planner(fake.endpoint(), "m");
-    fake.answer = answerWith(json::parse(R"J([
+    json answer = json::parse(R"J([
         {"type":"shell","command":"rm -rf ~"},
         {"type":"Type_Text","text":"case matters"},
         {"type":"activate_app","app":5},
         {"type":"activate_app"},
         {"type":"open_url","url":"file:///etc/passwd"},
-        {"type":"open_url","url":"javascript:alert(1)"
-},
+        {"type":"open_url","url":"javascript:alert(1)"},
         {"type":"click_element","description":""},
         "type_text",
         {"type":"press_key","key":"c","modifiers":["ctrl",3]},
@@ -87,7 +86,10 @@ TEST(ServerOpenAiPlanner, DropsWhatIsNotAnActionCutsLongPlansAndCapsDelays) {
         {"type":"delay","ms":600000},
         {"type":"delay","ms":9000},
         {"type":"delay","ms":9000},
-        {"type":"delay","ms":9000}])J"));
+        {"type":"delay","ms":9000}])J");
+    answer.insert(answer.begin(),
+                  json{{"type", "type_text"}, {"text", std::string(PlanValidator::kMaxFieldBytes + 1, 'x')}});
+    fake.answer = answerWith(answer);
     EXPECT_EQ(planOf(planner.plan({"paste it", kScreenshot})), json::parse(R"([
         {"type":"press_key","key":"c"},
         {"type":"press_key","key":"v","modifiers":["cmd"]},
