@@ -1,4 +1,5 @@
 // Builds the optional OpenAI-compatible engines from the command-line options.
+#include "command/OpenAiPlanner.h"
 #include "core/ServerOptions.h"
 #include "refine/OpenAiRefiner.h"
 #include "refine/RuleRefiner.h"
@@ -40,6 +41,14 @@ std::unique_ptr<TextRefiner> makeOpenAiRefiner(const ServerOptions& options) {
         return std::make_unique<RuleRefiner>();
     }
     return std::make_unique<OpenAiRefiner>(*endpoint, options.llmModel);
+}
+
+std::unique_ptr<ActionPlanner> makeOpenAiPlanner(const ServerOptions& options) {
+    auto endpoint = endpointFrom(options.plannerUrl, options, 20);
+    if (!endpoint) {
+        return nullptr; // the rule planner
+    }
+    return std::make_unique<OpenAiPlanner>(*endpoint, options.plannerModel);
 }
 
 } // namespace vokari::server

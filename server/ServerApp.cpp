@@ -11,6 +11,7 @@ namespace vokari::server {
 // Defined by the optional OpenAI-compatible engines when they are built in.
 std::unique_ptr<SpeechEngine> makeOpenAiSpeechEngine(const ServerOptions& options);
 std::unique_ptr<TextRefiner> makeOpenAiRefiner(const ServerOptions& options);
+std::unique_ptr<ActionPlanner> makeOpenAiPlanner(const ServerOptions& options);
 
 ServerApp::ServerApp(ServerOptions options, const Clock* clock)
     : options_(std::move(options)), clock_(clock != nullptr ? clock : &systemClock_) {}
@@ -43,7 +44,11 @@ std::optional<std::string> ServerApp::start() {
     refiner_ = options_.refiner == "openai" ? makeOpenAiRefiner(options_) : std::make_unique<RuleRefiner>();
     context_ =
         std::make_unique<ServerContext>(ServerContext{*db_, *clock_, nullptr, *refiner_, release, options_.dailyLimit});
-    http_ = std::make_unique<HttpServer>(*context_, options_.threads);
+    if (options_.planner == "openai") {
+        planner_ = makeOpenAiPlanner(options_);
+        context_->planner = planner_.get();
+    }
+    http_ = std::make_unique<HttpServer>(*context_, options_.threads, options_.maxConnections);
     auto bound = http_->bind(options_.host, options_.port);
     if (auto* err = std::get_if<std::string>(&bound)) {
         return *err;

@@ -2,6 +2,7 @@
 // Assembles the server from its options: data directory, database, engine, refiner, release manifest, HTTP.
 // Lives on the main thread for the whole process; run() blocks until stop() (called from the signal thread).
 
+#include "command/ActionPlanner.h"
 #include "core/Clock.h"
 #include "core/ServerOptions.h"
 #include "http/HttpServer.h"
@@ -35,6 +36,7 @@ private:
     std::unique_ptr<Database> db_;
     std::unique_ptr<SpeechEngine> engine_;
     std::unique_ptr<TextRefiner> refiner_;
+    std::unique_ptr<ActionPlanner> planner_; // null: the rule planner
     std::unique_ptr<ServerContext> context_;
     std::unique_ptr<HttpServer> http_;
     int port_ = 0;

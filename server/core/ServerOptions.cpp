@@ -85,11 +85,16 @@ Options:
   --refiner ENGINE       text refinement: rules (default) or openai
   --llm-url URL          base URL of an OpenAI-compatible chat server (for --refiner openai)
   --llm-model NAME       chat model name (default gpt-4o-mini)
+  --planner ENGINE       command planner: rules (default) or openai (a chat model that sees the screenshot)
+  --planner-url URL      base URL of an OpenAI-compatible chat server with image input (default --llm-url)
+  --planner-model NAME   chat model name for --planner openai (default gpt-4o-mini)
   --api-key-env NAME     environment variable holding the API key (default OPENAI_API_KEY)
   --releases DIR         directory with manifest.json and the release files served under /downloads/
   --public-url URL       origin clients reach this server at, used in download links
                          (default http://HOST:PORT of --listen)
-  --threads N            HTTP worker threads (default 8)
+  --threads N            HTTP worker threads kept ready (default 8)
+  --max-connections N    connections served at once, each on a thread of its own (default 512);
+                         more wait until one closes
   --help                 show this text and exit
 )";
 }
@@ -129,12 +134,13 @@ std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<s
             return std::nullopt;
         };
         static const std::vector<std::pair<std::string, std::string ServerOptions::*>> stringOptions = {
-            {"--data", &ServerOptions::dataDir},         {"--stt-url", &ServerOptions::sttUrl},
-            {"--stt-model", &ServerOptions::sttModel},   {"--llm-url", &ServerOptions::llmUrl},
-            {"--llm-model", &ServerOptions::llmModel},   {"--api-key-env", &ServerOptions::apiKeyEnv},
-            {"--releases", &ServerOptions::releasesDir}, {"--public-url", &ServerOptions::publicUrl},
-            {"--model-dir", &ServerOptions::modelDir},   {"--stt", &ServerOptions::stt},
-            {"--refiner", &ServerOptions::refiner},
+            {"--data", &ServerOptions::dataDir},           {"--stt-url", &ServerOptions::sttUrl},
+            {"--stt-model", &ServerOptions::sttModel},     {"--llm-url", &ServerOptions::llmUrl},
+            {"--llm-model", &ServerOptions::llmModel},     {"--api-key-env", &ServerOptions::apiKeyEnv},
+            {"--releases", &ServerOptions::releasesDir},   {"--public-url", &ServerOptions::publicUrl},
+            {"--model-dir", &ServerOptions::modelDir},     {"--stt", &ServerOptions::stt},
+            {"--refiner", &ServerOptions::refiner},        {"--planner", &ServerOptions::planner},
+            {"--planner-url", &ServerOptions::plannerUrl}, {"--planner-model", &ServerOptions::plannerModel},
         };
         bool handled = false;
         for (const auto& [optName, member] : stringOptions) {
@@ -162,6 +168,12 @@ std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<s
             if (auto err = needInt(0, 1'000'000'000, o.dailyLimit)) {
                 return *err;
             }
+        } else if (name == "--max-connections") {
+            int64_t n = 0;
+            if (auto err = needInt(1, 100'000, n)) {
+                return *err;
+            }
+            o.maxConnections = static_cast<int>(n);
         } else if (name == "--threads" || name == "--decoders") {
             int64_t n = 0;
             if (auto err = needInt(1, 64, n)) {
@@ -178,13 +190,22 @@ std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<s
     if (o.refiner != "rules" && o.refiner != "openai") {
         return OptionsError{"--refiner: expected rules or openai, got \"" + o.refiner + "\""};
     }
+    if (o.planner != "rules" && o.planner != "openai") {
+        return OptionsError{"--planner: expected rules or openai, got \"" + o.planner + "\""};
+    }
+    if (o.plannerUrl.empty()) {
+        o.plannerUrl = o.llmUrl;
+    }
+    if (o.planner == "openai" && o.plannerUrl.empty()) {
+        return OptionsError{"--planner openai needs --planner-url (or --llm-url)"};
+    }
     if (o.stt == "openai" && o.sttUrl.empty()) {
         return OptionsError{"--stt openai needs --stt-url"};
     }
     if (o.refiner == "openai" && o.llmUrl.empty()) {
         return OptionsError{"--refiner openai needs --llm-url"};
     }
-    for (const auto* url : {&o.sttUrl, &o.llmUrl}) {
+    for (const auto* url : {&o.sttUrl, &o.llmUrl, &o.plannerUrl}) {
         if (!url->empty() && url->rfind("http://", 0) != 0 && url->rfind("https://", 0) != 0) {
             return OptionsError{"expected an http:// or https:// URL, got \"" + *url + "\""};
         }

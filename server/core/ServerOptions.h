@@ -22,12 +22,16 @@ struct ServerOptions {
     std::string refiner = "rules";
     std::string llmUrl;
     std::string llmModel = "gpt-4o-mini";
+    std::string planner = "rules";
+    std::string plannerUrl; // empty: --llm-url
+    std::string plannerModel = "gpt-4o-mini";
     std::string apiKeyEnv = "OPENAI_API_KEY";
     std::string releasesDir;
-    std::string publicUrl; // origin clients reach the server at, for download links; empty = the listen address
-    std::string modelDir;  // pocketsphinx model directory; empty = the Debian model
-    int threads = 8;       // HTTP worker threads
-    int decoders = 2;      // pooled pocketsphinx decoders
+    std::string publicUrl;    // origin clients reach the server at, for download links; empty = the listen address
+    std::string modelDir;     // pocketsphinx model directory; empty = the Debian model
+    int threads = 8;          // HTTP worker threads
+    int maxConnections = 512; // connections served at once, each on its own thread
+    int decoders = 2;         // pooled pocketsphinx decoders
     bool showHelp = false;
 };
 

@@ -1,6 +1,7 @@
 #include "http/HttpServer.h"
 
 #include "core/AccessLog.h"
+#include "http/ConnectionPool.h"
 #include "http/Handlers.h"
 #include "http/HttpUtil.h"
 
@@ -43,16 +44,20 @@ const char* reasonFor(int status) {
 
 } // namespace
 
-HttpServer::HttpServer(ServerContext& context, int threads)
+HttpServer::HttpServer(ServerContext& context, int threads, int maxConnections)
     : context_(context), server_(std::make_unique<httplib::Server>()) {
     const size_t workers = static_cast<size_t>(std::max(1, threads));
-    server_->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
+    const size_t connections = static_cast<size_t>(std::max(threads, maxConnections));
+    // Not the library's fixed pool: there, a handful of idle keep-alive or trickling connections hold every
+    // worker and even /health waits (see ConnectionPool).
+    server_->new_task_queue = [workers, connections] { return new ConnectionPool(workers, connections); };
     server_->set_payload_max_length(kMaxBodyBytes);
     server_->set_read_timeout(std::chrono::seconds(30));
     server_->set_write_timeout(std::chrono::seconds(30));
     server_->set_keep_alive_timeout(5);
     // The library's default also sets SO_REUSEPORT, which would let a second server share a taken port.
-    server_->set_socket_options([](int sock) {
+    server_->set_socket_options([this](int sock) {
+        listenSocket_ = sock;
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
@@ -120,13 +125,14 @@ void HttpServer::installRoutes() {
 
 std::variant<int, std::string> HttpServer::bind(const std::string& host, int port) {
     errno = 0;
-    if (port == 0) {
-        int bound = server_->bind_to_any_port(host);
-        if (bound > 0) {
-            return bound;
+    int bound = port == 0 ? server_->bind_to_any_port(host) : server_->bind_to_port(host, port) ? port : -1;
+    if (bound > 0) {
+        // The library listens with a backlog of 5, so a burst of new connections on a busy machine overflows
+        // it and each extra client waits a second for its SYN to be resent. Listening again only raises it.
+        if (listenSocket_ >= 0) {
+            ::listen(listenSocket_, SOMAXCONN);
         }
-    } else if (server_->bind_to_port(host, port)) {
-        return port;
+        return bound;
     }
     std::string why = errno == EADDRINUSE ? "address already in use"
                       : errno != 0        ? std::strerror(errno)

@@ -17,7 +17,9 @@ class HttpServer {
 public:
     static constexpr size_t kMaxBodyBytes = 25 * 1024 * 1024;
 
-    HttpServer(ServerContext& context, int threads);
+    // `threads` connection threads are kept; up to `maxConnections` connections are served at once, each on
+    // a thread of its own (see ConnectionPool).
+    HttpServer(ServerContext& context, int threads, int maxConnections = 512);
     ~HttpServer();
 
     // Binds the listening socket; the bound port (useful with port 0) or an error text.
@@ -34,6 +36,7 @@ private:
 
     ServerContext& context_;
     std::unique_ptr<httplib::Server> server_;
+    int listenSocket_ = -1;
 };
 
 } // namespace vokari::server

@@ -138,7 +138,6 @@ void handleCommand(ServerContext& ctx, const httplib::Request& req, httplib::Res
     if (!audio) {
         return;
     }
-    // The screenshot is accepted but the rule planner does not look at it.
     auto profile = ctx.db.profile(*device);
     auto vocabulary = parseVocabulary(profile ? profile->vocab : std::string());
 
@@ -150,7 +149,9 @@ void handleCommand(ServerContext& ctx, const httplib::Request& req, httplib::Res
     const int64_t whisperMs = msSince(engineStart);
     const double engineMs = fractionalMsSince(engineStart);
     const auto planStart = SteadyClock::now();
-    auto actions = CommandPlanner::plan(*transcript);
+    // The rule planner reads only the transcript; a planner that can see also gets the screenshot.
+    auto actions = ctx.planner != nullptr ? ctx.planner->plan(PlanInput{*transcript, partValue(req, "screenshot")})
+                                          : CommandPlanner::plan(*transcript);
     const int64_t planMs = msSince(planStart);
     ctx.db.touchDevice(*device, ctx.clock.nowMs());
     setTiming(res, engineMs, fractionalMsSince(start));

@@ -2,6 +2,7 @@
 // Everything a request handler needs, borrowed from ServerApp (or a test) for the server's lifetime.
 // Handlers run on HTTP worker threads; every member here is thread-safe or read-only.
 
+#include "command/ActionPlanner.h"
 #include "core/Clock.h"
 #include "refine/TextRefiner.h"
 #include "storage/Database.h"
@@ -24,6 +25,7 @@ struct ServerContext {
     int64_t maxLogsPerDevice = 2000;
     size_t maxLogEntriesPerRequest = 1000;
     std::string publicOrigin = "http://127.0.0.1:8790"; // download links start with it (see --public-url)
+    ActionPlanner* planner = nullptr;                   // null: the rule planner
 };
 
 } // namespace vokari::server

@@ -1,4 +1,5 @@
 // The optional OpenAI-compatible engines against a fake endpoint served in-process.
+#include "FakeOpenAi.h"
 #include "TestServer.h"
 
 #include "audio/WavReader.h"
@@ -11,54 +12,6 @@
 using namespace vokari::server;
 using namespace vokari::server::test;
 using nlohmann::json;
-
-namespace {
-
-// A fake OpenAI-compatible server that records what it was sent and answers as scripted.
-class FakeOpenAi {
-public:
-    FakeOpenAi() {
-        // Transcriptions answer `answer` as the body; chat completions wrap it as the assistant's message.
-        server.Post(R"(/v1/(audio/transcriptions|chat/completions))", [this](const httplib::Request& req,
-                                                                             httplib::Response& res) {
-            std::lock_guard<std::mutex> guard(lock);
-            authorization = req.get_header_value("Authorization");
-            files = req.files;
-            chatRequest = json::parse(req.body, nullptr, false);
-            std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
-            res.status = status;
-            bool chat = req.path.find("chat") != std::string::npos;
-            res.set_content(
-                chat ? json{{"choices", {{{"message", {{"role", "assistant"}, {"content", answer}}}}}}}.dump() : answer,
-                "application/json");
-        });
-        port = server.bind_to_any_port("127.0.0.1");
-        thread = std::thread([this] { server.listen_after_bind(); });
-    }
-    ~FakeOpenAi() {
-        server.stop();
-        thread.join();
-    }
-    ApiEndpoint endpoint(int timeoutSeconds = 10) const {
-        auto e = *parseApiEndpoint("http://127.0.0.1:" + std::to_string(port));
-        e.apiKey = "sk-test";
-        e.timeoutSeconds = timeoutSeconds;
-        return e;
-    }
-
-    httplib::Server server;
-    std::thread thread;
-    int port = 0;
-    std::mutex lock;
-    std::string authorization;
-    httplib::MultipartFormDataMap files;
-    json chatRequest;
-    int status = 200;
-    int delayMs = 0;
-    std::string answer = R"({"text":"Deploy to Kubernetes."})";
-};
-
-} // namespace
 
 TEST(ServerOpenAiEngines, TranscriptionSendsAudioModelKeyAndVocabulary) {
     FakeOpenAi fake;

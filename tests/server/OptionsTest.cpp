@@ -23,7 +23,7 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(d.host + ":" + std::to_string(d.port) + " " + d.dataDir,
               "127.0.0.1:8790 /home/u/.local/share/vokari-server");
     EXPECT_EQ(d.dailyLimit, 1000);
-    EXPECT_EQ(d.stt + "/" + d.refiner, "pocketsphinx/rules");
+    EXPECT_EQ(d.stt + "/" + d.refiner + "/" + d.planner, "pocketsphinx/rules/rules");
 
     auto o = std::get<ServerOptions>(parseServerOptions(
         {"--listen", "0.0.0.0:9000", "--data=/tmp/x", "--daily-limit", "0", "--releases", "/r", "--threads", "3",
@@ -32,6 +32,16 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(o.host + ":" + std::to_string(o.port) + " " + o.dataDir + " " + o.releasesDir, "0.0.0.0:9000 /tmp/x /r");
     EXPECT_EQ(o.dailyLimit, 0);
     EXPECT_EQ(o.threads, 3);
+    EXPECT_EQ(d.maxConnections, 512);
+    EXPECT_EQ(std::get<ServerOptions>(parseServerOptions({"--max-connections", "64"}, fakeEnv)).maxConnections, 64);
+    // The planner uses the refiner's chat server unless it has its own.
+    auto planner =
+        std::get<ServerOptions>(parseServerOptions({"--planner", "openai", "--llm-url", "http://h:2"}, fakeEnv));
+    EXPECT_EQ(planner.planner + " " + planner.plannerUrl + " " + planner.plannerModel, "openai http://h:2 gpt-4o-mini");
+    planner = std::get<ServerOptions>(parseServerOptions(
+        {"--planner=openai", "--llm-url", "http://h:2", "--planner-url", "http://v:3/v1", "--planner-model", "vl"},
+        fakeEnv));
+    EXPECT_EQ(planner.plannerUrl + " " + planner.plannerModel, "http://v:3/v1 vl");
     EXPECT_EQ(std::get<ServerOptions>(parseServerOptions({"--listen", "[::1]:80"}, fakeEnv)).host, "::1");
 
     // Download links: the listen address with the bound port by default, else --public-url without trailing '/'.
@@ -50,15 +60,21 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
                                                 {"--stt", "whisper"},
                                                 {"--stt", "openai"},
                                                 {"--bogus"},
-                                                {"--threads", "0"}}) {
+                                                {"--threads", "0"},
+                                                {"--max-connections", "0"},
+                                                {"--planner", "openai"},
+                                                {"--planner", "vision"},
+                                                {"--planner", "openai", "--planner-url", "h:1"}}) {
         auto r = parseServerOptions(bad, fakeEnv);
         ASSERT_TRUE(std::holds_alternative<OptionsError>(r)) << bad[0];
         EXPECT_FALSE(std::get<OptionsError>(r).message.empty());
     }
     // --help names every option the parser knows.
-    for (const char* opt : {"--listen", "--data", "--daily-limit", "--stt", "--stt-url", "--stt-model", "--refiner",
-                            "--llm-url", "--llm-model", "--releases", "--public-url", "--threads", "--decoders",
-                            "--model-dir", "--api-key-env", "--help"}) {
+    for (const char* opt :
+         {"--listen",          "--data",      "--daily-limit", "--stt",      "--stt-url",     "--stt-model",
+          "--refiner",         "--llm-url",   "--llm-model",   "--releases", "--public-url",  "--threads",
+          "--decoders",        "--model-dir", "--api-key-env", "--planner",  "--planner-url", "--planner-model",
+          "--max-connections", "--help"}) {
         EXPECT_NE(serverUsage().find(opt), std::string::npos) << opt;
     }
 }

@@ -40,11 +40,20 @@ ServerProcess::ServerProcess(std::vector<std::string> args) : outPath_(uniquePat
 
 ServerProcess::~ServerProcess() {
     if (pid_ > 0 && !exited_) {
-        kill(pid_, SIGKILL);
+        ::kill(pid_, SIGKILL);
         waitpid(pid_, nullptr, 0);
     }
     std::error_code ec;
     std::filesystem::remove(outPath_, ec);
+}
+
+void ServerProcess::kill() {
+    if (pid_ > 0 && !exited_) {
+        ::kill(pid_, SIGKILL);
+        int status = 0;
+        waitpid(pid_, &status, 0);
+        exited_ = true;
+    }
 }
 
 bool ServerProcess::reaped() {
@@ -71,7 +80,7 @@ std::optional<int> ServerProcess::waitUntilListening(int timeoutMs) {
 
 int ServerProcess::waitExit(int timeoutMs, bool terminate) {
     if (terminate && !exited_) {
-        kill(pid_, SIGTERM);
+        ::kill(pid_, SIGTERM);
     }
     auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeoutMs);
     while (!reaped() && std::chrono::steady_clock::now() < deadline) {

@@ -20,6 +20,9 @@ public:
     // Waits for the process to exit by itself (after SIGTERM when `terminate`); its exit code, -1 on time-out.
     int waitExit(int timeoutMs = 20000, bool terminate = false);
     int terminate() { return waitExit(30000, true); }
+    // SIGKILL, as a crash or the OOM killer would end it; returns once the process is gone.
+    void kill();
+    pid_t pid() const { return pid_; }
     // Everything the process wrote to stdout and stderr so far.
     std::string output() const;
 
