@@ -3,6 +3,7 @@
 // blocking the event loop; the message text is also the box's window title, and each button's accessible name is
 // its title, so the desktop's assistive technology (and the end-to-end tests) find "Update Now", "Later", "OK" and
 // "Restart" by name. Main thread; needs a QApplication. Owned by the app's wiring and handed to the updater.
+#include "ui/UpdateProgressWindow.h"
 #include "update/UpdatePresenter.h"
 
 #include <QPointer>
@@ -10,8 +11,6 @@
 class QMessageBox;
 
 namespace vokari {
-
-class UpdateProgressWindow;
 
 class QtUpdatePresenter : public UpdatePresenter {
 public:
