@@ -54,18 +54,13 @@ TEST(UpdateViews, ProgressWindowCancelsOnEscapeCloseAndItsButtonOnlyWhenTheUpdat
     EXPECT_EQ(asked, 4);
 }
 
-TEST(UpdateViews, AlertButtonsAreNamedByTheirTitlesAndAnswerTheirIndex) {
+TEST(UpdateViews, AlertButtonsAreNamedByTheirTitlesAndEscapePicksTheLast) {
     uitest::offscreenApp();
     std::vector<std::size_t> chosen;
-    auto record = [&](std::size_t i) { chosen.push_back(i); };
-
-    QPointer<QMessageBox> box = QtUpdatePresenter::makeAlertBox(texts::updateAvailable("2.0.0", "1.0.0"), record);
+    QPointer<QMessageBox> box = QtUpdatePresenter::makeAlertBox(texts::updateAvailable("2.0.0", "1.0.0"),
+                                                                [&](std::size_t i) { chosen.push_back(i); });
     box->show();
     EXPECT_EQ(box->windowTitle(), "Update Available");
-    EXPECT_EQ(box->text(), "Update Available");
-    EXPECT_EQ(box->informativeText(),
-              "Vokari 2.0.0 is available. You're currently on 1.0.0.\n\nWould you like to update now?");
-    EXPECT_TRUE(box->isModal());
     QStringList names;
     for (QAbstractButton* button : box->buttons()) {
         names << button->accessibleName();
@@ -73,21 +68,8 @@ TEST(UpdateViews, AlertButtonsAreNamedByTheirTitlesAndAnswerTheirIndex) {
     names.sort();
     EXPECT_EQ(names, (QStringList{"Later", "Update Now"}));
     EXPECT_EQ(box->defaultButton()->text(), "Update Now");
-    box->defaultButton()->click();
-    uitest::processEvents(20);
-    EXPECT_EQ(chosen, std::vector<std::size_t>{0});
-    EXPECT_FALSE(box);
-
-    box = QtUpdatePresenter::makeAlertBox(texts::updateAvailable("2.0.0", "1.0.0"), record);
-    box->show();
     QTest::keyClick(box, Qt::Key_Escape); // "Later"
     uitest::processEvents(20);
-    EXPECT_EQ(chosen, (std::vector<std::size_t>{0, 1}));
-
-    box = QtUpdatePresenter::makeAlertBox(texts::updateFailed("Download failed: x"), record);
-    box->show();
-    EXPECT_EQ(box->icon(), QMessageBox::Warning);
-    box->close();
-    uitest::processEvents(20);
-    EXPECT_EQ(chosen, (std::vector<std::size_t>{0, 1, 0}));
+    EXPECT_EQ(chosen, std::vector<std::size_t>{1});
+    EXPECT_FALSE(box);
 }

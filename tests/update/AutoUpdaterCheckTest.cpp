@@ -25,8 +25,8 @@ TEST(AutoUpdaterCheck, RequestAndAnswerRules) {
     h.answer(offer, 500);
     EXPECT_EQ(h.lines, Lines{"[update] new version available: 2.0.0 (current: 1.0.0-rc1)"});
     ASSERT_EQ(h.presenter->alerts.size(), 1u);
-    EXPECT_EQ(h.presenter->alerts[0].alert, texts::updateAvailable("2.0.0", "1.0.0-rc1"));
-    EXPECT_EQ(h.presenter->alerts[0].alert.informativeText,
+    EXPECT_EQ(h.presenter->alerts[0], texts::updateAvailable("2.0.0", "1.0.0-rc1"));
+    EXPECT_EQ(h.presenter->alerts[0].informativeText,
               "Vokari 2.0.0 is available. You're currently on 1.0.0-rc1.\n\nWould you like to update now?");
     h.presenter->press("Later");
 
@@ -39,8 +39,8 @@ TEST(AutoUpdaterCheck, RequestAndAnswerRules) {
         h.updater->checkForUpdate(false);
         h.answer(body);
         EXPECT_EQ(h.lines, Lines{"[update] up to date (1.0.0-rc1)"}) << body;
-        EXPECT_EQ(h.presenter->alerts.back().alert.messageText, "You're Up to Date") << body;
-        EXPECT_EQ(h.presenter->alerts.back().alert.informativeText, "Vokari 1.0.0-rc1 is the latest version.");
+        EXPECT_EQ(h.presenter->alerts.back().messageText, "You're Up to Date") << body;
+        EXPECT_EQ(h.presenter->alerts.back().informativeText, "Vokari 1.0.0-rc1 is the latest version.");
         h.presenter->press("OK");
     }
 
@@ -61,11 +61,10 @@ TEST(AutoUpdaterCheck, ManualChecksReportEveryOutcomeAutomaticOnlyAFind) {
     h.queue->runUntilIdle();
     EXPECT_EQ(h.lines, Lines{"[update] check failed: Could not connect to server"});
     ASSERT_EQ(h.presenter->alerts.size(), 1u);
-    EXPECT_EQ(h.presenter->alerts[0].alert,
-              (UpdateAlert{"Update Check Failed",
-                           "Couldn't reach the update server. Check your internet connection.",
-                           UpdateAlert::Style::warning,
-                           {"OK"}}));
+    EXPECT_EQ(h.presenter->alerts[0], (UpdateAlert{"Update Check Failed",
+                                                   "Couldn't reach the update server. Check your internet connection.",
+                                                   UpdateAlert::Style::warning,
+                                                   {"OK"}}));
     h.presenter->press("OK");
 
     h.lines.clear();
@@ -137,7 +136,7 @@ TEST(AutoUpdaterCheck, AnAutomaticFindWaitsForIdleThenShowsOnce) {
 
     h.activity = AppActivity::idle;
     ASSERT_EQ(h.presenter->alerts.size(), 1u);
-    EXPECT_EQ(h.presenter->alerts[0].alert, texts::updateAvailable("2.1.0", "1.0.0"));
+    EXPECT_EQ(h.presenter->alerts[0], texts::updateAvailable("2.1.0", "1.0.0"));
     EXPECT_FALSE(h.updater->pendingUpdate());
     h.presenter->press("Later");
     h.activity = AppActivity::listening;

@@ -1,6 +1,6 @@
 #pragma once
-// Fakes around AutoUpdater: a transport the test answers by hand (checks and downloads), an installer and a
-// presenter that record what they are asked, and a harness on the virtual-time main queue. Test thread only.
+// Fakes around AutoUpdater on the virtual-time main queue: a transport, an installer and a presenter that record
+// what they are asked and are answered by the test. Test thread only.
 #include "core/Observable.h"
 #include "core/VirtualMainQueue.h"
 #include "update/AutoUpdater.h"
@@ -11,52 +11,44 @@
 #include <stdexcept>
 #include <vector>
 
-#include <unistd.h>
+#include <stdlib.h>
 
 namespace vokari::test {
 
-class FakeUpdateTransport : public HttpTransport {
-public:
+struct FakeUpdateTransport : HttpTransport {
     struct Download {
         DownloadRequest request;
         std::shared_ptr<RequestCancellation> cancellation;
-        HttpCompletion completion;
     };
     void send(HttpRequest request, HttpCompletion completion) override {
-        checks.push_back(request);
+        checks.push_back(std::move(request));
         pendingChecks.push_back(std::move(completion));
     }
-    void download(DownloadRequest request, std::shared_ptr<RequestCancellation> cancellation,
-                  HttpCompletion completion) override {
-        downloads.push_back({std::move(request), std::move(cancellation), std::move(completion)});
+    void download(DownloadRequest request, std::shared_ptr<RequestCancellation> cancel, HttpCompletion done) override {
+        downloads.push_back({std::move(request), std::move(cancel)});
+        pendingDownload = std::move(done);
     }
     void answerCheck(HttpResult result) {
         auto completion = std::move(pendingChecks.front());
         pendingChecks.pop_front();
         completion(std::move(result));
     }
-    // Writes `body` where the download goes and answers with `status`.
-    void answerDownload(const std::string& body, int status = 200) {
+    // As a transport does, the completion is dropped once it ran. A body is written where the download goes.
+    void answerDownload(HttpResult result, const std::string& body = "") {
         std::ofstream(downloads.back().request.path, std::ios::binary) << body;
-        completeDownload(HttpResponse{status, ""});
-    }
-    // As a transport does, the completion is dropped once it ran.
-    void completeDownload(HttpResult result) {
-        auto completion = std::move(downloads.back().completion);
-        downloads.back().completion = nullptr;
-        completion(std::move(result));
+        std::exchange(pendingDownload, nullptr)(std::move(result));
     }
     std::vector<HttpRequest> checks;
     std::deque<HttpCompletion> pendingChecks;
     std::vector<Download> downloads;
+    HttpCompletion pendingDownload;
 };
 
-class FakeInstaller : public UpdateInstaller {
-public:
+struct FakeInstaller : UpdateInstaller {
     bool isPackageManaged() const override { return packageManaged; }
     InstallOutcome install(const std::string& archivePath) override {
         std::ifstream in(archivePath, std::ios::binary);
-        installedArchives.push_back(std::string(std::istreambuf_iterator<char>(in), {}));
+        installedArchives.emplace_back(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
         return outcome;
     }
     bool relaunch(const std::string& program) override {
@@ -66,64 +58,49 @@ public:
     bool packageManaged = false;
     InstallOutcome outcome{true, "", "", "/opt/vokari/bin/vokari"};
     bool relaunchWorks = true;
-    std::vector<std::string> installedArchives; // contents seen at install time
+    std::vector<std::string> installedArchives; // the archive's contents at install time
     std::vector<std::string> relaunched;
 };
 
-class FakePresenter : public UpdatePresenter {
-public:
-    struct Shown {
-        UpdateAlert alert;
-        std::function<void(std::size_t)> chosen;
-        bool open = true;
-    };
+struct FakePresenter : UpdatePresenter {
     void showAlert(UpdateAlert alert, std::function<void(std::size_t)> chosen) override {
-        alerts.push_back({std::move(alert), std::move(chosen)});
+        alerts.push_back(std::move(alert));
+        answers.push_back(std::move(chosen));
     }
     void showProgress(const std::string& version, std::function<bool()> cancel) override {
-        progressVersion = version;
-        status = "Downloading update...";
+        progress = "Updating to " + version + ": Downloading update...";
         cancelProgress = std::move(cancel);
-        progressShown = true;
     }
-    void updateStatus(const std::string& s) override { status = s; }
-    void closeProgress() override { progressShown = false; }
+    void updateStatus(const std::string& s) override { progress = progress.substr(0, progress.find(':') + 2) + s; }
+    void closeProgress() override { progress.clear(); }
 
-    // Presses the button titled `title` on the oldest open alert.
+    // Presses the button titled `title` on the oldest alert not yet answered.
     void press(const std::string& title) {
-        for (auto& shown : alerts) {
-            if (!shown.open) {
+        for (std::size_t a = 0; a < alerts.size(); ++a) {
+            if (!answers[a]) {
                 continue;
             }
-            for (std::size_t i = 0; i < shown.alert.buttons.size(); ++i) {
-                if (shown.alert.buttons[i] == title) {
-                    shown.open = false;
-                    shown.chosen(i);
-                    return;
-                }
+            const auto& buttons = alerts[a].buttons;
+            auto it = std::find(buttons.begin(), buttons.end(), title);
+            if (it == buttons.end()) {
+                throw std::runtime_error("no button " + title + " on " + alerts[a].messageText);
             }
-            throw std::runtime_error("no button " + title + " on " + shown.alert.messageText);
+            std::exchange(answers[a], nullptr)(static_cast<std::size_t>(it - buttons.begin()));
+            return;
         }
         throw std::runtime_error("no open alert");
     }
-    // Escape in the progress window: closes it when the updater agrees.
-    bool escape() {
-        bool closed = cancelProgress();
-        progressShown = progressShown && !closed;
-        return closed;
-    }
     std::vector<std::string> titles() const {
         std::vector<std::string> out;
-        for (const auto& shown : alerts) {
-            out.push_back(shown.alert.messageText);
+        for (const auto& alert : alerts) {
+            out.push_back(alert.messageText);
         }
         return out;
     }
-    std::vector<Shown> alerts;
-    std::string progressVersion;
-    std::string status;
+    std::vector<UpdateAlert> alerts;
+    std::vector<std::function<void(std::size_t)>> answers;
+    std::string progress; // "Updating to <version>: <status>" while shown
     std::function<bool()> cancelProgress;
-    bool progressShown = false;
 };
 
 struct UpdaterHarness {
@@ -132,8 +109,7 @@ struct UpdaterHarness {
     std::shared_ptr<FakeInstaller> installer = std::make_shared<FakeInstaller>();
     std::shared_ptr<FakePresenter> presenter = std::make_shared<FakePresenter>();
     Observable<AppActivity> activity{AppActivity::idle};
-    std::vector<std::string> lines;
-    std::vector<std::string> opened;
+    std::vector<std::string> lines, opened;
     std::deque<std::function<void()>> blocking;
     bool autoRunBlocking = true;
     int quits = 0;
@@ -141,9 +117,8 @@ struct UpdaterHarness {
     std::shared_ptr<AutoUpdater> updater;
 
     explicit UpdaterHarness(std::string version = "1.0.0", std::string base = "http://127.0.0.1:8790") {
-        staging = std::filesystem::temp_directory_path() /
-                  ("vokari-update-test-" + std::to_string(::getpid()) + "-" + std::to_string(counter()++));
-        std::filesystem::create_directories(staging);
+        std::string pattern = std::filesystem::temp_directory_path() / "vokari-updater-test-XXXXXX";
+        staging = mkdtemp(pattern.data());
         AutoUpdaterConfig config;
         config.mainQueue = queue;
         config.transport = transport;
@@ -170,8 +145,7 @@ struct UpdaterHarness {
     }
     ~UpdaterHarness() {
         updater.reset();
-        std::error_code ignored;
-        std::filesystem::remove_all(staging, ignored);
+        std::filesystem::remove_all(staging);
     }
     void runBlocking() {
         while (!blocking.empty()) {
@@ -181,22 +155,22 @@ struct UpdaterHarness {
             queue->runUntilIdle();
         }
     }
-    // The check answer with the given JSON body.
     void answer(const std::string& body, int status = 200) {
         transport->answerCheck(HttpResponse{status, body});
         queue->runUntilIdle();
     }
+    void download(HttpResult result, const std::string& body = "") {
+        transport->answerDownload(std::move(result), body);
+        queue->runUntilIdle();
+    }
+    // A manual check that finds 2.0.0 at `url`, with more JSON members in `extra`.
     void checkAndOffer(const std::string& url, const std::string& extra = "") {
         updater->checkForUpdate(false);
         answer(R"({"update_available":true,"latest":"2.0.0","download_url":")" + url + "\"" + extra + "}");
     }
     std::size_t stagingEntries() const {
-        return static_cast<std::size_t>(
-            std::distance(std::filesystem::directory_iterator(staging), std::filesystem::directory_iterator()));
-    }
-    static int& counter() {
-        static int n = 0;
-        return n;
+        auto entries = std::filesystem::directory_iterator(staging);
+        return static_cast<std::size_t>(std::distance(entries, std::filesystem::directory_iterator()));
     }
 };
 
