@@ -101,6 +101,10 @@ void setupDownload(Transfer& t) {
     curl_easy_setopt(t.easy, CURLOPT_NOPROGRESS, 0L);
     curl_easy_setopt(t.easy, CURLOPT_XFERINFOFUNCTION, &onDownloadProgress);
     curl_easy_setopt(t.easy, CURLOPT_XFERINFODATA, t.download.get());
+    // A download asked for over https stays on https through redirects.
+    if (t.request.url.starts_with("https://")) {
+        curl_easy_setopt(t.easy, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    }
 }
 
 // What the caller of download() is told: a cancel wins over whatever the transfer reached, and a file that could

@@ -96,7 +96,12 @@ private:
     void showPackageManagedAlert(const UpdateOffer& offer);
     void downloadAndInstall(const UpdateOffer& offer);
     void downloadFinished(std::uint64_t id, const HttpResult& result);
-    void verified(std::uint64_t id, std::optional<std::string> problem);
+    // The archive against the checksum of the check answer; both empty when it matches (or none was given).
+    struct Verification {
+        std::string unreadable; // why the archive could not be read
+        std::string mismatch;   // "expected <hex>, got <hex>"
+    };
+    void verified(std::uint64_t id, const Verification& result);
     void installFinished(std::uint64_t id, const InstallOutcome& outcome);
     void relaunch(const std::string& program);
     void relaunchStarted(bool started, const std::string& program);

@@ -77,28 +77,33 @@ void AutoUpdater::downloadFinished(std::uint64_t id, const HttpResult& result) {
         expected = UpdateOffer::normalizedSha256(*attempt->offer.sha256);
     }
     runBlocking([hop = mainHop(), id, staging = attempt->staging, archive = attempt->archive, expected] {
-        std::optional<std::string> problem;
+        Verification result;
         if (expected) {
             std::string error;
             auto actual = Sha256::ofFile(archive, &error);
             if (!actual) {
-                problem = texts::prepareFailed(error);
+                result.unreadable = error.empty() ? std::string("unknown error") : error;
             } else if (*actual != *expected) {
-                problem = "checksum mismatch: expected " + *expected + ", got " + *actual;
+                result.mismatch = "expected " + *expected + ", got " + *actual;
             }
         }
-        hop([id, problem](AutoUpdater& self) { self.verified(id, problem); });
+        hop([id, result](AutoUpdater& self) { self.verified(id, result); });
     });
 }
 
-void AutoUpdater::verified(std::uint64_t id, std::optional<std::string> problem) {
+void AutoUpdater::verified(std::uint64_t id, const Verification& result) {
     if (!attempt || attempt->id != id || phase != Phase::verifying) {
         return; // cancelled while the archive was read
     }
-    if (problem) {
-        print("[update] " + *problem);
+    if (!result.unreadable.empty()) {
         endAttempt();
-        showError(problem->starts_with("checksum mismatch") ? texts::checksumMismatch(version) : *problem);
+        showError(texts::prepareFailed(result.unreadable));
+        return;
+    }
+    if (!result.mismatch.empty()) {
+        print("[update] checksum mismatch: " + result.mismatch);
+        endAttempt();
+        showError(texts::checksumMismatch(version));
         return;
     }
     // From here the installer runs to its end: its swap is atomic and must not be abandoned half-way.
