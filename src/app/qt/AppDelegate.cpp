@@ -48,6 +48,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
     launched = true;
     AppInterface::registerFonts();
+    keptRecordings =
+        KeptRecordings::create(*mainQueue, std::make_shared<UnsentRecordings>(UnsentRecordings::defaultDirectory()));
+    keptRecordings->refresh();
     ui = std::make_unique<AppInterface>(AppInterface::Dependencies{
         .appState = appState,
         .notificationCenter = notificationCenter,
@@ -56,6 +59,13 @@ void AppDelegate::applicationDidFinishLaunching() {
         .quit = [] { QCoreApplication::quit(); },
         .checkForUpdates = nullptr, // the updater comes with its own component
         .backend = nullptr,
+        .keptRecordings = keptRecordings,
+        .retryRecording =
+            [this](const std::string& id) {
+                if (controller) {
+                    controller->retryRecording(id);
+                }
+            },
     });
     ui->setupMenuBar();
     configureBackend();
@@ -118,6 +128,7 @@ void AppDelegate::createController() {
             MainWindowController* window = ui ? ui->windowController() : nullptr;
             return window ? window->mainView() : nullptr;
         },
+        .recordingKeeper = keptRecordings,
     };
     controller = DictationController::create(std::move(deps));
 }

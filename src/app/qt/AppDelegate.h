@@ -72,6 +72,8 @@ private:
     std::shared_ptr<x11::X11KeyEventSource> keySource;
     std::unique_ptr<x11::QtKeyEventPump> keyPump;
 
+    // Recordings whose request failed; before the controller, which hands them over.
+    std::shared_ptr<KeptRecordings> keptRecordings;
     std::shared_ptr<DictationController> controller;
     std::shared_ptr<AudioCaptureManager> audioCapture;
     std::shared_ptr<TextInserter> textInserter;
