@@ -175,6 +175,9 @@ case_dailylimit() {
     sleep 1
     [ "$(e2e_log_count "🎙 Dictation started")" -eq "$starts" ] || e2e_fail "a recording started under the alert"
     [ "$(e2e_target_text)" = "$pasted" ] || e2e_fail "text was pasted past the daily limit"
+    e2e_wait_log "💾 Recording kept for a retry: " 1 5
+    grep -q '"error":"Daily limit reached"' "$(e2e_unsent | sed 's/wav$/json/')" ||
+        e2e_fail "the recording refused for the daily limit is not kept with its reason"
     # Openbox keeps the focus where the user was typing; bring the alert forward the way a click would.
     xdotool windowactivate --sync "$(e2e_alert_windows | head -n1)" >/dev/null 2>&1 ||
         e2e_fail "cannot activate the alert"
@@ -357,13 +360,84 @@ case_hotkeysettings() {
     e2e_stop_app TERM
 }
 
+# A backend that answers 500, one that hangs past the (test-shortened) time-out and one that dies in the middle of
+# the request: each recording is kept, 0600, with its reason beside it, and nothing is pasted. With the real server
+# back, the Home history's "Retry", the tray's "Retry Last Dictation" and `vokarictl retry` each paste or print
+# their recording's text, and each success removes its file.
+THIRD="please call me back after lunch tomorrow"
+case_unsent() {
+    stack_start || e2e_fail "the desktop stack did not start"
+    e2e_start_tray
+    E2E_PORT=$(e2e_free_port)
+    e2e_start_fault_server 500
+    e2e_start_target
+    e2e_settings "{$HOTKEY}"
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$STACK_DIR/a11y.log" 2>&1 &
+    stack_pids+=("$!")
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 VOKARI_TEST_REQUEST_TIMEOUT=10
+    e2e_start_app
+    local n=0 sentence mode
+    for mode in 500 hang die; do
+        n=$((n + 1))
+        if [ "$mode" != 500 ]; then
+            e2e_stop_server
+            e2e_start_fault_server "$mode"
+        fi
+        case $mode in 500) sentence=$SENTENCE ;; hang) sentence=$SECOND ;; die) sentence=$THIRD ;; esac
+        e2e_record "$sentence"
+        e2e_hotkey
+        e2e_wait_log "💾 Recording kept for a retry: " "$n" 20
+        [ "$(e2e_unsent_count)" -eq "$n" ] || e2e_fail "expected $n kept recordings after '$mode': $(e2e_unsent)"
+        sleep 2.6 # the error's reset
+    done
+    e2e_wait_log "⚠️ Server error 500: processing failed" 1 1
+    e2e_wait_log "⚠️ Process failed: " 2 1
+    [ -z "$(e2e_target_text)" ] || e2e_fail "text was pasted although every request failed: $(e2e_target_text)"
+    local wav
+    for wav in $(e2e_unsent); do
+        [ "$(stat -c %a "$wav")" = 600 ] && [ "$(stat -c %a "${wav%.wav}.json")" = 600 ] ||
+            e2e_fail "a kept recording is not private: $(ls -l "$wav" "${wav%.wav}.json")"
+    done
+    grep -q '"error":"Processing failed — try again"' "$(e2e_unsent | head -n1 | sed 's/wav$/json/')" ||
+        e2e_fail "the first recording's description lacks its reason"
+    grep -q '"error":"Request timed out — try again"' "$(e2e_unsent | sed -n 2p | sed 's/wav$/json/')" ||
+        e2e_fail "the hung request is not described as a time-out"
+
+    e2e_stop_server
+    e2e_start_server "$E2E_PORT"
+    # The Home history's button (the newest row's, at the bottom); the focus stays in the target window.
+    e2e_atspi showing "Not sent"
+    e2e_atspi press Retry
+    e2e_wait_text "$THIRD" 20
+    e2e_wait_log "🗑 Unsent recording " 1 5
+    [ "$(e2e_unsent_count)" -eq 2 ] || e2e_fail "the retried recording is still kept: $(e2e_unsent)"
+
+    # The tray menu's second entry while one is kept.
+    local icon
+    icon=$(e2e_tray_icons | head -n1)
+    [ -n "$icon" ] || e2e_fail "no tray icon"
+    xdotool mousemove --window "$icon" 5 5 click 3
+    sleep 0.5
+    xte 'key Down' 'key Down' 'key Return'
+    e2e_wait_text "$SECOND" 20
+    e2e_wait_log "🗑 Unsent recording " 2 5
+
+    local out
+    out=$(VOKARI_BACKEND_URL="http://127.0.0.1:$E2E_PORT" VOKARI_SECRET_STORE=file \
+        "$VOKARI_BUILD_ROOT/tools/vokarictl/vokarictl" retry 2>>"$STACK_DIR/vokarictl.log") ||
+        e2e_fail "vokarictl retry failed: $out"
+    [ "$(e2e_word_score "$SENTENCE" "$out")" -ge 60 ] || e2e_fail "vokarictl retry printed: $out"
+    [ "$(e2e_unsent_count)" -eq 0 ] || e2e_fail "recordings are still kept: $(e2e_unsent)"
+    e2e_stop_app TERM
+}
+
 e2e_watchdog 120
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings)
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent)
     "case_$1"
     ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent" >&2
     exit 2
     ;;
 esac

@@ -21,6 +21,9 @@
 
 #include <QCoreApplication>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace vokari {
 
 AppDelegate::AppDelegate(std::shared_ptr<QtMainQueue> queue, std::shared_ptr<DeferredLogSink> sink)
@@ -83,7 +86,13 @@ void AppDelegate::applicationDidFinishLaunching() {
 // One HTTP transport (one connection cache) for the backend client, the command client and the log shipper.
 // The shipper takes over the lines logged before the event loop ran.
 void AppDelegate::configureBackend() {
-    transport = std::make_shared<CurlTransport>();
+    // Tests only: VOKARI_TEST_REQUEST_TIMEOUT (seconds) caps every request, so a hanging backend is given up on
+    // quickly in the fault cases.
+    CurlTransport::Options transportOptions;
+    if (const char* cap = std::getenv("VOKARI_TEST_REQUEST_TIMEOUT")) {
+        transportOptions.timeoutCapSeconds = std::max(0.0, std::atof(cap));
+    }
+    transport = std::make_shared<CurlTransport>(transportOptions);
     RefineClientConfig refine;
     refine.transport = transport;
     refine.defaults = &defaultsStore;
