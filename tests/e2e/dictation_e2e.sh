@@ -431,13 +431,56 @@ case_unsent() {
     e2e_stop_app TERM
 }
 
+# The sound server is killed in the middle of a recording: the app says the microphone is lost and sends what was
+# heard until then, which is pasted; it keeps running.
+case_pulsekill() {
+    e2e_setup "{$HOTKEY}"
+    e2e_record "$SENTENCE"
+    kill -KILL "$STACK_PULSE_PID"
+    e2e_wait_log "❌ Audio capture lost — ending the recording" 1 60
+    e2e_wait_text "$SENTENCE" 30
+    e2e_app_alive || e2e_fail "the app died with the sound server"
+    e2e_stop_app TERM
+}
+
+# The settings directory sits on a full disk (a 64 KiB tmpfs, mounted as root): a change the user makes cannot be
+# saved, the log says where and why, the old settings file is left exactly as it was, and the app keeps working.
+case_settingsfull() {
+    [ "$(id -u)" -eq 0 ] || e2e_fail "mounting the small file system needs root"
+    stack_start || e2e_fail "the desktop stack did not start"
+    e2e_start_server
+    e2e_start_target
+    local dir="$XDG_CONFIG_HOME/vokari"
+    mkdir -p "$dir"
+    mount -t tmpfs -o size=64k,mode=0700 tmpfs "$dir" || e2e_fail "cannot mount a tmpfs on $dir"
+    e2e_settings "{$HOTKEY,\"hasCompletedOnboarding\":false}"
+    cp "$dir/settings.json" "$STACK_DIR/settings.before"
+    dd if=/dev/zero of="$dir/filler" bs=1k 2>/dev/null
+    [ "$(df --output=avail "$dir" | tail -n1 | tr -d ' ')" -eq 0 ] || e2e_fail "the tmpfs is not full"
+    e2e_start_app
+    stack_wait_for 5 xdotool search --onlyvisible --name '^Welcome to Vokari$' || e2e_fail "no welcome panel"
+    xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Welcome to Vokari$' | head -n1)" >/dev/null
+    xte 'key space' # "Got it" stores that the panel was seen
+    e2e_wait_log "⚠️ Settings could not be saved to $dir/settings.json (" 1 10
+    grep -F "⚠️ Settings could not be saved to" "$HOME/.vokari.log" | grep -q "No space left on device" ||
+        e2e_fail "the log does not say the disk is full"
+    cmp -s "$dir/settings.json" "$STACK_DIR/settings.before" || e2e_fail "the old settings file changed"
+    [ -z "$(ls "$dir" | grep -v -x -e settings.json -e filler)" ] || e2e_fail "leftovers: $(ls "$dir")"
+    e2e_focus_target
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+    e2e_stop_app TERM
+    umount "$dir" || e2e_fail "cannot unmount $dir"
+}
+
 e2e_watchdog 120
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent)
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent | pulsekill | settingsfull)
     "case_$1"
     ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent|pulsekill|settingsfull" >&2
     exit 2
     ;;
 esac
