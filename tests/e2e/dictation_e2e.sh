@@ -474,13 +474,30 @@ case_settingsfull() {
     umount "$dir" || e2e_fail "cannot unmount $dir"
 }
 
+# The X server goes away under the running app: it says so in its log, runs its usual clean-up and exits with
+# status 1 (it could not go on), without a crash.
+case_xgone() {
+    e2e_setup "{$HOTKEY}"
+    kill -KILL "$STACK_XVFB_PID"
+    local deadline=$((SECONDS + 15)) status=0
+    while e2e_app_alive && ((SECONDS < deadline)); do
+        sleep 0.1
+    done
+    e2e_app_alive && e2e_fail "the app still runs without its X server"
+    wait "$E2E_APP_PID" || status=$?
+    E2E_APP_PID=""
+    [ "$status" -eq 1 ] || e2e_fail "exit status $status without the X server, expected 1"
+    [ "$(e2e_log_count "❌ The X server went away — quitting")" -eq 1 ] || e2e_fail "no log line about the X server"
+    [ "$(e2e_log_count "🧹 Cleanup complete")" -eq 1 ] || e2e_fail "no clean-up after the X server went"
+}
+
 e2e_watchdog 120
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent | pulsekill | settingsfull)
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent | pulsekill | settingsfull | xgone)
     "case_$1"
     ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent|pulsekill|settingsfull" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent|pulsekill|settingsfull|xgone" >&2
     exit 2
     ;;
 esac
