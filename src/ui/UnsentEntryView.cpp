@@ -53,7 +53,7 @@ UnsentEntryView::UnsentEntryView(const UnsentRecording& recording, Retry retry, 
 }
 
 QString UnsentEntryView::describe(const UnsentRecording& recording) {
-    return QString::fromStdString(fixedDecimal(recording.durationSeconds, 1) + " s recording — " + recording.error);
+    return QString::fromStdString(fixedDecimal(recording.durationSeconds, 1) + " s recording · " + recording.error);
 }
 
 } // namespace vokari

@@ -18,7 +18,7 @@ public:
     using Retry = std::function<void(const std::string& id)>;
     UnsentEntryView(const UnsentRecording& recording, Retry retry, QWidget* parent = nullptr);
 
-    // "12.3 s recording — Server error — try again"
+    // "12.3 s recording · Server error — try again"
     static QString describe(const UnsentRecording& recording);
 
     const std::string& recordingId() const { return id; }

@@ -193,7 +193,7 @@ TEST(TranscriptViewTest, NotSentRowsStayAtTheBottomAndRetryTheirRecording) {
     EXPECT_TRUE(view.onboardingContainer()->isHidden()) << "a kept recording is history worth showing";
     ASSERT_EQ(view.unsentRows().size(), 2u);
     EXPECT_EQ(view.unsentRows().back()->recordingId(), "b") << "the newest is the last row";
-    EXPECT_EQ(UnsentEntryView::describe(newer).toStdString(), "12.3 s recording — Server error — try again");
+    EXPECT_EQ(UnsentEntryView::describe(newer).toStdString(), "12.3 s recording · Server error — try again");
 
     view.addEntry("a pasted dictation");
     f.queue.runUntilIdle();
