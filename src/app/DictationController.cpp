@@ -403,6 +403,7 @@ void DictationController::cancelDictation() {
 }
 
 void DictationController::shutdown() {
+    keepUnanswered();
     if (globalHotkey) {
         globalHotkey->stop();
     }

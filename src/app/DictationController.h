@@ -90,7 +90,8 @@ public:
     // onDismiss runs once the user has closed the alert (at once when no presenter exists).
     void showAlert(const std::string& title, const std::string& message, std::function<void()> onDismiss = {});
 
-    // Application termination: stops the hotkey, the max-duration timer and capture.
+    // Application termination: keeps the recordings still awaiting an answer, stops the hotkey, the max-duration
+    // timer and capture.
     void shutdown();
 
 private:
@@ -119,6 +120,8 @@ private:
     void sendKeptRecording(const std::string& keptId, std::vector<std::uint8_t> wav);
     // Before the generation check: a failed request keeps its recording even when a newer one superseded it.
     void settleSentDictation(std::uint64_t generation, const ProcessResult& result);
+    // At quit: the answers still awaited will never be seen, so their recordings are kept.
+    void keepUnanswered();
     void handleProcessResult(std::uint64_t generation, const std::optional<RunningApp>& target,
                              const ProcessResult& result);
     void handleCommandResult(std::uint64_t generation, const CommandResult& result);

@@ -3,12 +3,14 @@
 
 #include "core/DebugLog.h"
 
+#include <utility>
 #include <variant>
 
 namespace vokari {
 namespace {
 
 const char* const kDailyLimitReached = "Daily limit reached";
+const char* const kQuitBeforeAnswer = "Vokari quit before the answer came";
 
 } // namespace
 
@@ -35,6 +37,15 @@ void DictationController::settleSentDictation(std::uint64_t generation, const Pr
     }
     const auto* failure = std::get_if<ProcessError>(&result);
     recordingKeeper->keep(std::move(sent.session), failure ? failure->message : kDailyLimitReached);
+}
+
+void DictationController::keepUnanswered() {
+    auto pending = std::exchange(sentDictations, {});
+    for (auto& [generation, sent] : pending) {
+        if (recordingKeeper && sent.session) {
+            recordingKeeper->keep(std::move(sent.session), kQuitBeforeAnswer);
+        }
+    }
 }
 
 void DictationController::retryRecording(const std::string& keptId) {

@@ -39,6 +39,11 @@ TEST(DictationControllerKeep, EveryFailedDictationIsKeptButNeverACancelledOneNor
     h.answer(ProcessError{"Server temporarily unavailable"}, static_cast<int>(h.fake->dictations.size()) - 2);
     EXPECT_EQ(h.keeper->kept.back(), (std::pair<double, std::string>{2.0, "Server temporarily unavailable"}));
     EXPECT_EQ(h.state(), VokariState::processing) << "the newer request is still under way";
+
+    // Quitting while it is still under way: its answer will never be seen, so it is kept too.
+    h.controller->shutdown();
+    EXPECT_EQ(h.keeper->kept.back(), (std::pair<double, std::string>{1.0, "Vokari quit before the answer came"}));
+    EXPECT_EQ(h.keeper->kept.size(), 4u);
 }
 
 TEST(DictationControllerKeep, ARetryPastesWhereTheFocusIsNowAndOnlyASuccessDiscardsIt) {

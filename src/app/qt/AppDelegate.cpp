@@ -179,6 +179,10 @@ void AppDelegate::applicationWillTerminate() {
     if (controller) {
         controller->shutdown();
     }
+    // A recording kept at quit is on disk before the process can end.
+    if (keptRecordings) {
+        keptRecordings->waitForWorker();
+    }
     debugLog("🧹 Cleanup complete");
     // Worker threads stop before anything they call into goes: the identity thread is waited for, the network
     // worker cancels what is in flight and ends; the log's lines stay with the deferred sink from here on.
