@@ -55,7 +55,8 @@ void KeptRecordings::keep(std::shared_ptr<DictationSession> session, std::string
 }
 
 void KeptRecordings::loadAudio(const std::string& id, AudioLoaded done) {
-    worker->post([files = files, id, done = std::move(done), q = &queue] {
+    std::weak_ptr<KeptRecordings> weak = weak_from_this();
+    worker->post([weak, files = files, id, done = std::move(done), q = &queue] {
         std::string problem;
         std::optional<std::vector<std::uint8_t>> audio;
         if (auto recording = files->find(id, &problem)) {
@@ -64,7 +65,13 @@ void KeptRecordings::loadAudio(const std::string& id, AudioLoaded done) {
         if (!audio) {
             debugLog("❌ " + problem);
         }
-        q->post([done, audio = std::move(audio)]() mutable { done(std::move(audio)); });
+        q->post([weak, done, audio = std::move(audio)]() mutable {
+            // Gone or damaged: another process (vokarictl) may have changed the directory, so list it again.
+            if (auto self = weak.lock(); self && !audio) {
+                self->refresh();
+            }
+            done(std::move(audio));
+        });
     });
 }
 
