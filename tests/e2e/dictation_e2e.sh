@@ -446,13 +446,19 @@ case_pulsekill() {
 # The settings directory sits on a full disk (a 64 KiB tmpfs, mounted as root): a change the user makes cannot be
 # saved, the log says where and why, the old settings file is left exactly as it was, and the app keeps working.
 case_settingsfull() {
-    [ "$(id -u)" -eq 0 ] || e2e_fail "mounting the small file system needs root"
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "SKIP: settingsfull mounts a tmpfs and needs root"
+        exit 77
+    fi
     stack_start || e2e_fail "the desktop stack did not start"
     e2e_start_server
     e2e_start_target
     local dir="$XDG_CONFIG_HOME/vokari"
     mkdir -p "$dir"
-    mount -t tmpfs -o size=64k,mode=0700 tmpfs "$dir" || e2e_fail "cannot mount a tmpfs on $dir"
+    if ! mount -t tmpfs -o size=64k,mode=0700 tmpfs "$dir"; then
+        echo "SKIP: this machine does not let root mount a tmpfs"
+        exit 77
+    fi
     e2e_settings "{$HOTKEY,\"hasCompletedOnboarding\":false}"
     cp "$dir/settings.json" "$STACK_DIR/settings.before"
     dd if=/dev/zero of="$dir/filler" bs=1k 2>/dev/null
