@@ -3,7 +3,6 @@
 #include "core/AtomicFile.h"
 #include "core/DebugLog.h"
 #include "core/JsonText.h"
-#include "core/NumberText.h"
 
 #include <algorithm>
 #include <cstdio>
@@ -132,7 +131,7 @@ std::vector<std::string> UnsentRecordings::enforceLimits(const std::string& keep
     std::vector<std::string> dropped;
     Listing all;
     {
-        // list() takes the lock itself; the caller holds it, so read through an unlocked twin.
+        // The caller holds the lock that list() would take, so the directory is read here directly.
         std::error_code ec;
         for (fs::directory_iterator it(dir, ec), end; !ec && it != end; it.increment(ec)) {
             if (it->path().extension() == ".wav") {
