@@ -90,6 +90,9 @@ public:
     // onDismiss runs once the user has closed the alert (at once when no presenter exists).
     void showAlert(const std::string& title, const std::string& message, std::function<void()> onDismiss = {});
 
+    // The app must end in the middle of a recording for a reason the user did not choose (the display went away):
+    // what was recorded so far is kept for a retry instead of being discarded as at a quit.
+    void keepRecordingInProgress(const std::string& reason);
     // Application termination: keeps the recordings still awaiting an answer, stops the hotkey, the max-duration
     // timer and capture.
     void shutdown();

@@ -48,6 +48,14 @@ void DictationController::keepUnanswered() {
     }
 }
 
+void DictationController::keepRecordingInProgress(const std::string& reason) {
+    auto session = sessionInProgress();
+    if (recordingKeeper && session && appState.state.get() == VokariState::listening &&
+        session->durationSeconds() >= minRecordingSeconds) {
+        recordingKeeper->keep(std::move(session), reason);
+    }
+}
+
 void DictationController::retryRecording(const std::string& keptId) {
     if (!recordingKeeper) {
         return;

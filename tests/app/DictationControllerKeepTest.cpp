@@ -44,6 +44,16 @@ TEST(DictationControllerKeep, EveryFailedDictationIsKeptButNeverACancelledOneNor
     h.controller->shutdown();
     EXPECT_EQ(h.keeper->kept.back(), (std::pair<double, std::string>{1.0, "Vokari quit before the answer came"}));
     EXPECT_EQ(h.keeper->kept.size(), 4u);
+
+    // An end the user did not choose keeps the recording in progress, once it is long enough to be sent.
+    ControllerHarness lost;
+    lost.toggle();
+    lost.record(0.2);
+    lost.controller->keepRecordingInProgress("gone");
+    EXPECT_TRUE(lost.keeper->kept.empty());
+    lost.record(0.8);
+    lost.controller->keepRecordingInProgress("gone");
+    EXPECT_EQ(lost.keeper->kept, (Kept{{1.0, "gone"}}));
 }
 
 TEST(DictationControllerKeep, ARetryPastesWhereTheFocusIsNowAndOnlyASuccessDiscardsIt) {

@@ -480,10 +480,11 @@ case_settingsfull() {
     umount "$dir" || e2e_fail "cannot unmount $dir"
 }
 
-# The X server goes away under the running app: it says so in its log, runs its usual clean-up and exits with
-# status 1 (it could not go on), without a crash.
+# The X server goes away under the running app in the middle of a recording: it says so in its log, keeps what was
+# recorded for a retry, runs its usual clean-up and exits with status 1 (it could not go on), without a crash.
 case_xgone() {
     e2e_setup "{$HOTKEY}"
+    e2e_record "$SENTENCE" # what was recorded is kept for a retry
     kill -KILL "$STACK_XVFB_PID"
     local deadline=$((SECONDS + 15)) status=0
     while e2e_app_alive && ((SECONDS < deadline)); do
@@ -495,6 +496,9 @@ case_xgone() {
     [ "$status" -eq 1 ] || e2e_fail "exit status $status without the X server, expected 1"
     [ "$(e2e_log_count "❌ The X server went away — quitting")" -eq 1 ] || e2e_fail "no log line about the X server"
     [ "$(e2e_log_count "🧹 Cleanup complete")" -eq 1 ] || e2e_fail "no clean-up after the X server went"
+    [ "$(e2e_unsent_count)" -eq 1 ] || e2e_fail "the recording in progress was not kept"
+    grep -q '"error":"The X server went away during the recording"' "$(e2e_unsent | sed 's/wav$/json/')" ||
+        e2e_fail "the kept recording does not say why"
 }
 
 e2e_watchdog 120

@@ -171,6 +171,13 @@ void AppDelegate::setupDictation() {
     controller->setupDictation(textInserter, dictationIndicator, globalHotkey);
 }
 
+void AppDelegate::applicationLostDisplay() {
+    if (controller && !terminated) {
+        controller->keepRecordingInProgress("The X server went away during the recording");
+    }
+    applicationWillTerminate();
+}
+
 void AppDelegate::applicationWillTerminate() {
     if (terminated) {
         return;

@@ -44,6 +44,8 @@ public:
     // Stops the hotkey, the max-duration timer and capture, logs the clean-up, then stops the network and
     // identity threads (requests in flight are cancelled). Idempotent.
     void applicationWillTerminate();
+    // The display went away: a recording in progress is kept for a retry, then the same clean-up as a quit.
+    void applicationLostDisplay();
 
     AppState& state() { return appState; }
     NotificationCenter& notifications() { return notificationCenter; }

@@ -66,7 +66,7 @@ int main(int argc, char** argv) {
 
     auto delegate = std::make_unique<AppDelegate>(queue, logSink);
     // A lost X server ends the app through the same clean-up as a quit, with a line in the log.
-    DisplayLossGuard::install([d = delegate.get()] { d->applicationWillTerminate(); });
+    DisplayLossGuard::install([d = delegate.get()] { d->applicationLostDisplay(); });
     QTimer::singleShot(0, &app, [d = delegate.get()] { d->applicationDidFinishLaunching(); });
     const int code = app.exec();
 
