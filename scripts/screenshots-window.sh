@@ -2,7 +2,8 @@
 # Refreshes the screenshots of the main window (Home, About) and the welcome panel in docs/screenshots/, taken
 # from the real app on a private desktop (Xvfb, openbox, tray host) as a new user sees it; then Home with a
 # history and the Settings tab's looks (each style, each capsule size, two rows of vocabulary), drawn by
-# vokari_render_window on the same desktop from fixed data.
+# vokari_render_window on the same desktop from fixed data (with Home's "Not sent" rows and the tray menu while a
+# recording is kept).
 # Usage: scripts/screenshots-window.sh [build-dir]   (default build/dev; needs the vokari and
 # vokari_render_window targets built)
 set -euo pipefail

@@ -26,7 +26,7 @@ DictationController::DictationController(Dependencies deps)
       commandService(std::move(deps.commandService)), commandRunner(std::move(deps.commandRunner)),
       screenGrabber(std::move(deps.screenGrabber)), workspace(std::move(deps.workspace)),
       soundPlayer(std::move(deps.soundPlayer)), alertPresenter(std::move(deps.alertPresenter)),
-      transcriptSink(std::move(deps.transcriptSink)) {}
+      transcriptSink(std::move(deps.transcriptSink)), recordingKeeper(std::move(deps.recordingKeeper)) {}
 
 std::shared_ptr<DictationController> DictationController::create(Dependencies deps) {
     std::shared_ptr<DictationController> controller(new DictationController(std::move(deps)));
@@ -388,6 +388,7 @@ void DictationController::stopDictation() {
     showProcessing();
     auto wav = session->getWAVData();
     std::uint64_t generation = ++dictationGeneration;
+    sentDictations[generation] = {session, {}};
     debugLog("🎙 Sending " + std::to_string(wav.size()) + " bytes (" + fixedDecimal(duration, 1) +
              "s) to backend...");
 
@@ -453,7 +454,8 @@ void DictationController::cancelDictation() {
         return;
     }
     if (state == VokariState::processing) {
-        ++dictationGeneration; // the pending answer will be dropped
+        sentDictations.erase(dictationGeneration); // cancelled: nothing of it is kept
+        ++dictationGeneration;                     // the pending answer will be dropped
     }
     isCommandMode = false;
     cancelMaxDurationTimer();
@@ -469,6 +471,7 @@ void DictationController::cancelDictation() {
 }
 
 void DictationController::shutdown() {
+    keepUnanswered();
     if (globalHotkey) {
         globalHotkey->stop();
     }

@@ -6,6 +6,7 @@
 #include "app/DesktopServices.h"
 #include "app/DictationSession.h"
 #include "app/Indicator.h"
+#include "app/RecordingKeeper.h"
 #include "audio/AudioCapture.h"
 #include "command/CommandResult.h"
 #include "command/CommandRunner.h"
@@ -24,6 +25,7 @@
 
 #include <cstdint>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -50,6 +52,8 @@ public:
         std::shared_ptr<AlertPresenter> alertPresenter;
         // The main view's history, reached through the main window, which may not exist (yet).
         std::function<TranscriptSink*()> transcriptSink;
+        // Keeps the recordings whose request failed, and hands them back for a retry; absent: none is kept.
+        std::shared_ptr<RecordingKeeper> recordingKeeper = nullptr;
     };
 
     static constexpr double doubleTapThreshold = 0.4;
@@ -77,13 +81,20 @@ public:
     void stopDictation();
     void stopCommandRecording();
     void cancelDictation();
+    // Sends a kept recording again, only when idle; its text goes through the usual answer path into the
+    // application focused now. A success lets the keeper discard it; a failure or a cancel leaves it kept.
+    void retryRecording(const std::string& keptId);
 
     // Does nothing while the "soundFeedback" setting is off.
     void playSound(const std::string& name);
     // onDismiss runs once the user has closed the alert (at once when no presenter exists).
     void showAlert(const std::string& title, const std::string& message, std::function<void()> onDismiss = {});
 
-    // Application termination: stops the hotkey, the max-duration timer and capture.
+    // The app must end in the middle of a recording for a reason the user did not choose (the display went away):
+    // what was recorded so far is kept for a retry instead of being discarded as at a quit.
+    void keepRecordingInProgress(const std::string& reason);
+    // Application termination: keeps the recordings still awaiting an answer, stops the hotkey, the max-duration
+    // timer and capture.
     void shutdown();
 
 private:
@@ -114,6 +125,11 @@ private:
     void handleCaptureLost();
     void handleMaxDuration();
     void rejectTooShort();
+    void sendKeptRecording(const std::string& keptId, std::vector<std::uint8_t> wav);
+    // Before the generation check: a failed request keeps its recording even when a newer one superseded it.
+    void settleSentDictation(std::uint64_t generation, const ProcessResult& result);
+    // At quit: the answers still awaited will never be seen, so their recordings are kept.
+    void keepUnanswered();
     void handleProcessResult(std::uint64_t generation, const std::optional<RunningApp>& target,
                              const ProcessResult& result);
     void handleCommandResult(std::uint64_t generation, const CommandResult& result);
@@ -139,6 +155,7 @@ private:
     std::shared_ptr<SoundPlayer> soundPlayer;
     std::shared_ptr<AlertPresenter> alertPresenter;
     std::function<TranscriptSink*()> transcriptSink;
+    std::shared_ptr<RecordingKeeper> recordingKeeper;
 
     std::shared_ptr<AudioCapture> audioCapture;
     std::shared_ptr<HotkeyMonitor> globalHotkey;
@@ -153,6 +170,13 @@ private:
     std::optional<RunningApp> dictationTargetApp;
     bool holdCapturePending = false;        // beginHoldCapture's capture, not yet taken over by a start
     std::optional<bool> holdCaptureOutcome; // its start outcome, when that came first
+    // Ordinary dictations awaiting their answer, by generation: the recording (to keep it if the request fails)
+    // or, for a retry, the kept recording's id. A cancel takes its entry out, so a cancelled request keeps nothing.
+    struct SentDictation {
+        std::shared_ptr<DictationSession> session;
+        std::string keptId;
+    };
+    std::map<std::uint64_t, SentDictation> sentDictations;
 
     Subscription hotkeyChangedObserver;
     Subscription startDictationObserver;

@@ -19,6 +19,7 @@ const char* const kRateLimitMessage =
 
 void DictationController::handleProcessResult(std::uint64_t generation, const std::optional<RunningApp>& target,
                                               const ProcessResult& result) {
+    settleSentDictation(generation, result);
     if (generation != dictationGeneration) {
         return;
     }

@@ -73,7 +73,9 @@ void JsonFileDefaultsStore::writeLocked(std::vector<std::string>& logLines) {
     // Strings that are not valid UTF-8 (from argv, the OS) are stored with U+FFFD rather than failing the write.
     auto text = values.dump(2, ' ', false, nlohmann::json::error_handler_t::replace) + "\n";
     if (auto err = writeFileAtomically(filePath, text, 0600)) {
-        logLines.push_back("⚠️ Settings could not be saved: " + *err);
+        // Say where and why, and that nothing of the old file was touched (the write goes to a temporary file).
+        logLines.push_back("⚠️ Settings could not be saved to " + filePath.string() + " (" + *err +
+                           ") — the previous settings file is unchanged");
         loadedOnce = false; // re-read next time rather than trust a cache the file does not hold
         return;
     }

@@ -38,7 +38,8 @@ constexpr std::array<TabInfo, 3> kTabs = {{
 MainView::MainView(Dependencies deps, QWidget* parent)
     : QWidget(parent), appState(deps.appState), notificationCenter(deps.notificationCenter), settings(deps.settings),
       mainQueue(deps.mainQueue), aboutActions(std::move(deps.aboutActions)), fetchHistory(std::move(deps.fetchHistory)),
-      settingsServices(std::move(deps.settingsServices)) {
+      settingsServices(std::move(deps.settingsServices)), keptRecordings(std::move(deps.keptRecordings)),
+      retryRecording(std::move(deps.retryRecording)) {
     ViewStyle::setBackground(this, "#1A1A1C");
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -120,7 +121,8 @@ QWidget* MainView::buildHome() {
     statusRow->addStretch(1);
     statusRow->addWidget(hintText, 0, Qt::AlignVCenter);
     column->addLayout(statusRow);
-    transcripts = new TranscriptView({settings, notificationCenter, mainQueue, std::move(fetchHistory)}, home);
+    transcripts = new TranscriptView(
+        {settings, notificationCenter, mainQueue, std::move(fetchHistory), keptRecordings, retryRecording}, home);
     transcripts->setObjectName(QStringLiteral("transcriptView"));
     auto* placeRow = new QHBoxLayout();
     placeRow->setContentsMargins(16, 0, 16, 0);

@@ -33,6 +33,8 @@ public:
         AboutView::Actions aboutActions;
         TranscriptView::HistoryFetcher fetchHistory = nullptr;
         SettingsView::Services settingsServices = {};
+        std::shared_ptr<KeptRecordings> keptRecordings = nullptr;
+        std::function<void(const std::string& id)> retryRecording = nullptr;
     };
 
     static constexpr int homeTab = 0;
@@ -76,6 +78,8 @@ private:
     AboutView::Actions aboutActions;
     TranscriptView::HistoryFetcher fetchHistory;
     SettingsView::Services settingsServices;
+    std::shared_ptr<KeptRecordings> keptRecordings;
+    std::function<void(const std::string& id)> retryRecording;
     TranscriptView* transcripts = nullptr;
     SettingsView* settingsTabView = nullptr;
 

@@ -100,6 +100,11 @@ void StatusTrayIcon::buildContextMenu(QMenu& target) const {
     QAction* toggle =
         target.addAction(listening ? QStringLiteral("Stop Recording") : QStringLiteral("Start Recording"));
     QObject::connect(toggle, &QAction::triggered, toggle, [fn = actions.toggleRecording] { run(fn); });
+    if (actions.hasUnsentRecording && actions.hasUnsentRecording()) {
+        QAction* retry = target.addAction(QStringLiteral("Retry Last Dictation"));
+        retry->setEnabled(appState.state.get() == VokariState::idle);
+        QObject::connect(retry, &QAction::triggered, retry, [fn = actions.retryLastDictation] { run(fn); });
+    }
     target.addSeparator();
     QAction* open = target.addAction(QStringLiteral("Open Window"));
     open->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Comma));

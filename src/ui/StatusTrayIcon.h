@@ -24,6 +24,9 @@ public:
         std::function<void()> toggleRecording;
         std::function<void()> checkForUpdates; // absent: the entry is shown disabled
         std::function<void()> quit;
+        // "Retry Last Dictation" shows only while hasUnsentRecording answers true (absent: never).
+        std::function<bool()> hasUnsentRecording;
+        std::function<void()> retryLastDictation;
     };
 
     StatusTrayIcon(AppState& appState, MainQueue& mainQueue, Actions actions);

@@ -3,6 +3,7 @@
 #include "desktop/HotkeyOption.h"
 #include "ui/BrandFonts.h"
 #include "ui/TranscriptEntryView.h"
+#include "ui/UnsentEntryView.h"
 #include "ui/ViewStyle.h"
 
 #include <QDateTime>
@@ -19,7 +20,8 @@ using ViewStyle::makeLabel;
 
 TranscriptView::TranscriptView(Dependencies deps, QWidget* parent)
     : QWidget(parent), settings(deps.settings), notificationCenter(deps.notificationCenter), mainQueue(deps.mainQueue),
-      fetchHistory(std::move(deps.fetchHistory)), alive(std::make_shared<TranscriptView*>(this)) {
+      fetchHistory(std::move(deps.fetchHistory)), retryRecording(std::move(deps.retryRecording)),
+      alive(std::make_shared<TranscriptView*>(this)) {
     scroll = new QScrollArea(this);
     scroll->setObjectName(QStringLiteral("transcriptScroll"));
     scroll->setFrameShape(QFrame::NoFrame);
@@ -36,11 +38,22 @@ TranscriptView::TranscriptView(Dependencies deps, QWidget* parent)
     older->setObjectName(QStringLiteral("olderTranscripts"));
     older->hide();
     column->addWidget(older);
+    unsentBox = new QWidget(container);
+    unsentColumn = new QVBoxLayout(unsentBox);
+    unsentColumn->setContentsMargins(0, 0, 0, 0);
+    unsentColumn->setSpacing(16);
+    unsentBox->hide();
+    column->addWidget(unsentBox);
     scroll->setWidget(container);
     onboarding = buildOnboarding();
 
     rebuild();
     loadHistory();
+    if (deps.keptRecordings) {
+        // The keeper publishes on the main thread.
+        unsentSubscription = deps.keptRecordings->recordings.subscribe(
+            [this](const std::vector<UnsentRecording>& list) { setUnsent(list); });
+    }
 }
 
 TranscriptView::~TranscriptView() {
@@ -129,10 +142,28 @@ QLabel* TranscriptView::olderLabel() const {
     return older->isHidden() ? nullptr : older;
 }
 
+void TranscriptView::setUnsent(const std::vector<UnsentRecording>& recordings) {
+    unsent = recordings;
+    for (UnsentEntryView* row : unsentViews) {
+        delete row;
+    }
+    unsentViews.clear();
+    // Oldest first, like the history above them.
+    for (auto it = unsent.rbegin(); it != unsent.rend(); ++it) {
+        auto* row = new UnsentEntryView(*it, retryRecording, unsentBox);
+        unsentColumn->addWidget(row);
+        row->show(); // as for the history rows: a child added to a shown parent stays hidden otherwise
+        unsentViews.push_back(row);
+    }
+    unsentBox->setVisible(!unsent.empty());
+    rebuild();
+}
+
 void TranscriptView::rebuild() {
-    onboarding->setVisible(entries.empty());
-    scroll->setVisible(!entries.empty());
-    if (entries.empty()) {
+    const bool empty = entries.empty() && unsent.empty();
+    onboarding->setVisible(empty);
+    scroll->setVisible(!empty);
+    if (empty) {
         return;
     }
     const std::string label = entries.olderLabel();
@@ -153,7 +184,7 @@ void TranscriptView::rebuild() {
             continue;
         }
         auto* row = new TranscriptEntryView(text, when, mainQueue, container);
-        column->addWidget(row);
+        column->insertWidget(column->indexOf(unsentBox), row);
         row->show(); // a child added to a shown parent stays hidden, and the layout would skip it
         rowViews.push_back(row);
     }

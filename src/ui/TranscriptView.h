@@ -3,6 +3,7 @@
 // history is empty. Loads the recent history from the backend at creation and appends every pasted dictation.
 // Every change rebuilds the rows from scratch (at most 30 of them). Main thread, except addEntry (any thread).
 // The settings, centre and queue must outlive it.
+#include "app/KeptRecordings.h"
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
 #include "core/Settings.h"
@@ -22,6 +23,7 @@ class QVBoxLayout;
 namespace vokari {
 
 class TranscriptEntryView;
+class UnsentEntryView;
 
 class TranscriptView : public QWidget {
 public:
@@ -32,6 +34,9 @@ public:
         NotificationCenter& notificationCenter;
         MainQueue& mainQueue;
         HistoryFetcher fetchHistory; // may be empty: no backend history
+        // Recordings whose request failed, shown as "Not sent" rows below the newest entry; may be absent.
+        std::shared_ptr<KeptRecordings> keptRecordings = nullptr;
+        std::function<void(const std::string& id)> retryRecording = nullptr;
     };
 
     explicit TranscriptView(Dependencies deps, QWidget* parent = nullptr);
@@ -47,6 +52,10 @@ public:
     // The "N older transcripts" label of the current list, or null.
     QLabel* olderLabel() const;
     const std::vector<TranscriptEntryView*>& rows() const { return rowViews; }
+    // The "Not sent" rows, oldest first (the newest is the last row of the list).
+    const std::vector<UnsentEntryView*>& unsentRows() const { return unsentViews; }
+    // Replaces the "Not sent" rows (newest first, as the keeper lists them); main thread.
+    void setUnsent(const std::vector<UnsentRecording>& recordings);
 
     // ISO 8601 with or without fractional seconds.
     static std::optional<TranscriptHistory::Clock::time_point> parseDate(const std::string& iso);
@@ -74,6 +83,12 @@ private:
     QLabel* older = nullptr;
     // The shown rows, oldest first; kept across rebuilds and given new entries, which looks the same as new rows.
     std::vector<TranscriptEntryView*> rowViews;
+    std::function<void(const std::string& id)> retryRecording;
+    std::vector<UnsentRecording> unsent;
+    QWidget* unsentBox = nullptr; // after the rows, so "Not sent" stays at the bottom
+    QVBoxLayout* unsentColumn = nullptr;
+    std::vector<UnsentEntryView*> unsentViews;
+    Subscription unsentSubscription;
     // Lets completions and cross-thread appends find out that the view is gone.
     std::shared_ptr<TranscriptView*> alive;
 };

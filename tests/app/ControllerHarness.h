@@ -18,6 +18,18 @@ using Lines = std::vector<std::string>;
 inline const std::string kRateLimitMessage =
     "You've used all your transcriptions for today. The limit resets at midnight UTC.";
 
+// Keeps what the controller hands over, apart from the journal, so the answers' journals stay as they are.
+struct FakeKeeper : RecordingKeeper {
+    std::vector<std::pair<double, std::string>> kept; // duration, error
+    std::vector<std::string> discarded;
+    std::vector<std::pair<std::string, AudioLoaded>> loads;
+    void keep(std::shared_ptr<DictationSession> session, std::string error) override {
+        kept.emplace_back(session->durationSeconds(), std::move(error));
+    }
+    void loadAudio(const std::string& id, AudioLoaded done) override { loads.emplace_back(id, std::move(done)); }
+    void discard(const std::string& id) override { discarded.push_back(id); }
+};
+
 struct ControllerHarness {
     VirtualMainQueue queue;
     AppState appState;
@@ -25,6 +37,7 @@ struct ControllerHarness {
     Settings settings{defaults};
     NotificationCenter center;
     std::shared_ptr<fakes::FakeDesktop> fake = std::make_shared<fakes::FakeDesktop>();
+    std::shared_ptr<FakeKeeper> keeper = std::make_shared<FakeKeeper>();
     bool mainViewOpen = true;
     std::shared_ptr<DictationController> controller;
 
@@ -33,7 +46,7 @@ struct ControllerHarness {
         debuglog::setSink(fake);
         auto sink = [this]() -> TranscriptSink* { return mainViewOpen ? fake.get() : nullptr; };
         controller = DictationController::create(
-            {queue, appState, settings, center, fake, fake, fake, fake, fake, fake, fake, sink});
+            {queue, appState, settings, center, fake, fake, fake, fake, fake, fake, fake, sink, keeper});
         controller->setupAudio(fake);
         controller->setupDictation(fake, fake, fake);
     }

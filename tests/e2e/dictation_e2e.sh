@@ -175,6 +175,9 @@ case_dailylimit() {
     sleep 1
     [ "$(e2e_log_count "🎙 Dictation started")" -eq "$starts" ] || e2e_fail "a recording started under the alert"
     [ "$(e2e_target_text)" = "$pasted" ] || e2e_fail "text was pasted past the daily limit"
+    e2e_wait_log "💾 Recording kept for a retry: " 1 5
+    grep -q '"error":"Daily limit reached"' "$(e2e_unsent | sed 's/wav$/json/')" ||
+        e2e_fail "the recording refused for the daily limit is not kept with its reason"
     # Openbox keeps the focus where the user was typing; bring the alert forward the way a click would.
     xdotool windowactivate --sync "$(e2e_alert_windows | head -n1)" >/dev/null 2>&1 ||
         e2e_fail "cannot activate the alert"
@@ -357,13 +360,154 @@ case_hotkeysettings() {
     e2e_stop_app TERM
 }
 
+# A backend that answers 500, one that hangs past the (test-shortened) time-out and one that dies in the middle of
+# the request: each recording is kept, 0600, with its reason beside it, and nothing is pasted. With the real server
+# back, the Home history's "Retry", the tray's "Retry Last Dictation" and `vokarictl retry` each paste or print
+# their recording's text, and each success removes its file.
+THIRD="please call me back after lunch tomorrow"
+case_unsent() {
+    stack_start || e2e_fail "the desktop stack did not start"
+    e2e_start_tray
+    E2E_PORT=$(e2e_free_port)
+    e2e_start_fault_server 500
+    e2e_start_target
+    e2e_settings "{$HOTKEY}"
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$STACK_DIR/a11y.log" 2>&1 &
+    stack_pids+=("$!")
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 VOKARI_TEST_REQUEST_TIMEOUT=10
+    e2e_start_app
+    local n=0 sentence mode
+    for mode in 500 hang die; do
+        n=$((n + 1))
+        if [ "$mode" != 500 ]; then
+            e2e_stop_server
+            e2e_start_fault_server "$mode"
+        fi
+        case $mode in 500) sentence=$SENTENCE ;; hang) sentence=$SECOND ;; die) sentence=$THIRD ;; esac
+        e2e_record "$sentence"
+        e2e_hotkey
+        e2e_wait_log "💾 Recording kept for a retry: " "$n" 20
+        [ "$(e2e_unsent_count)" -eq "$n" ] || e2e_fail "expected $n kept recordings after '$mode': $(e2e_unsent)"
+        sleep 2.6 # the error's reset
+    done
+    e2e_wait_log "⚠️ Server error 500: processing failed" 1 1
+    e2e_wait_log "⚠️ Process failed: " 2 1
+    [ -z "$(e2e_target_text)" ] || e2e_fail "text was pasted although every request failed: $(e2e_target_text)"
+    local wav
+    for wav in $(e2e_unsent); do
+        [ "$(stat -c %a "$wav")" = 600 ] && [ "$(stat -c %a "${wav%.wav}.json")" = 600 ] ||
+            e2e_fail "a kept recording is not private: $(ls -l "$wav" "${wav%.wav}.json")"
+    done
+    grep -q '"error":"Processing failed — try again"' "$(e2e_unsent | head -n1 | sed 's/wav$/json/')" ||
+        e2e_fail "the first recording's description lacks its reason"
+    grep -q '"error":"Request timed out — try again"' "$(e2e_unsent | sed -n 2p | sed 's/wav$/json/')" ||
+        e2e_fail "the hung request is not described as a time-out"
+
+    e2e_stop_server
+    e2e_start_server "$E2E_PORT"
+    # The Home history's button (the newest row's, at the bottom); the focus stays in the target window.
+    e2e_atspi showing "Not sent"
+    e2e_atspi press Retry
+    e2e_wait_text "$THIRD" 20
+    e2e_wait_log "🗑 Unsent recording " 1 5
+    [ "$(e2e_unsent_count)" -eq 2 ] || e2e_fail "the retried recording is still kept: $(e2e_unsent)"
+
+    # The tray menu's second entry while one is kept.
+    local icon
+    icon=$(e2e_tray_icons | head -n1)
+    [ -n "$icon" ] || e2e_fail "no tray icon"
+    xdotool mousemove --window "$icon" 5 5 click 3
+    sleep 0.5
+    xte 'key Down' 'key Down' 'key Return'
+    e2e_wait_text "$SECOND" 20
+    e2e_wait_log "🗑 Unsent recording " 2 5
+
+    local out
+    out=$(VOKARI_BACKEND_URL="http://127.0.0.1:$E2E_PORT" VOKARI_SECRET_STORE=file \
+        "$VOKARI_BUILD_ROOT/tools/vokarictl/vokarictl" retry 2>>"$STACK_DIR/vokarictl.log") ||
+        e2e_fail "vokarictl retry failed: $out"
+    [ "$(e2e_word_score "$SENTENCE" "$out")" -ge 60 ] || e2e_fail "vokarictl retry printed: $out"
+    [ "$(e2e_unsent_count)" -eq 0 ] || e2e_fail "recordings are still kept: $(e2e_unsent)"
+    e2e_stop_app TERM
+}
+
+# The sound server is killed in the middle of a recording: the app says the microphone is lost and sends what was
+# heard until then, which is pasted; it keeps running.
+case_pulsekill() {
+    e2e_setup "{$HOTKEY}"
+    e2e_record "$SENTENCE"
+    kill -KILL "$STACK_PULSE_PID"
+    e2e_wait_log "❌ Audio capture lost — ending the recording" 1 60
+    e2e_wait_text "$SENTENCE" 30
+    e2e_app_alive || e2e_fail "the app died with the sound server"
+    e2e_stop_app TERM
+}
+
+# The settings directory sits on a full disk (a 64 KiB tmpfs, mounted as root): a change the user makes cannot be
+# saved, the log says where and why, the old settings file is left exactly as it was, and the app keeps working.
+case_settingsfull() {
+    if [ "$(id -u)" -ne 0 ]; then
+        echo "SKIP: settingsfull mounts a tmpfs and needs root"
+        exit 77
+    fi
+    stack_start || e2e_fail "the desktop stack did not start"
+    e2e_start_server
+    e2e_start_target
+    local dir="$XDG_CONFIG_HOME/vokari"
+    mkdir -p "$dir"
+    if ! mount -t tmpfs -o size=64k,mode=0700 tmpfs "$dir"; then
+        echo "SKIP: this machine does not let root mount a tmpfs"
+        exit 77
+    fi
+    e2e_settings "{$HOTKEY,\"hasCompletedOnboarding\":false}"
+    cp "$dir/settings.json" "$STACK_DIR/settings.before"
+    dd if=/dev/zero of="$dir/filler" bs=1k 2>/dev/null
+    [ "$(df --output=avail "$dir" | tail -n1 | tr -d ' ')" -eq 0 ] || e2e_fail "the tmpfs is not full"
+    e2e_start_app
+    stack_wait_for 5 xdotool search --onlyvisible --name '^Welcome to Vokari$' || e2e_fail "no welcome panel"
+    xdotool windowactivate --sync "$(xdotool search --onlyvisible --name '^Welcome to Vokari$' | head -n1)" >/dev/null
+    xte 'key space' # "Got it" stores that the panel was seen
+    e2e_wait_log "⚠️ Settings could not be saved to $dir/settings.json (" 1 10
+    grep -F "⚠️ Settings could not be saved to" "$HOME/.vokari.log" | grep -q "No space left on device" ||
+        e2e_fail "the log does not say the disk is full"
+    cmp -s "$dir/settings.json" "$STACK_DIR/settings.before" || e2e_fail "the old settings file changed"
+    [ -z "$(ls "$dir" | grep -v -x -e settings.json -e filler)" ] || e2e_fail "leftovers: $(ls "$dir")"
+    e2e_focus_target
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+    e2e_stop_app TERM
+    umount "$dir" || e2e_fail "cannot unmount $dir"
+}
+
+# The X server goes away under the running app in the middle of a recording: it says so in its log, keeps what was
+# recorded for a retry, runs its usual clean-up and exits with status 1 (it could not go on), without a crash.
+case_xgone() {
+    e2e_setup "{$HOTKEY}"
+    e2e_record "$SENTENCE" # what was recorded is kept for a retry
+    kill -KILL "$STACK_XVFB_PID"
+    local deadline=$((SECONDS + 15)) status=0
+    while e2e_app_alive && ((SECONDS < deadline)); do
+        sleep 0.1
+    done
+    e2e_app_alive && e2e_fail "the app still runs without its X server"
+    wait "$E2E_APP_PID" || status=$?
+    E2E_APP_PID=""
+    [ "$status" -eq 1 ] || e2e_fail "exit status $status without the X server, expected 1"
+    [ "$(e2e_log_count "❌ The X server went away — quitting")" -eq 1 ] || e2e_fail "no log line about the X server"
+    [ "$(e2e_log_count "🧹 Cleanup complete")" -eq 1 ] || e2e_fail "no clean-up after the X server went"
+    [ "$(e2e_unsent_count)" -eq 1 ] || e2e_fail "the recording in progress was not kept"
+    grep -q '"error":"The X server went away during the recording"' "$(e2e_unsent | sed 's/wav$/json/')" ||
+        e2e_fail "the kept recording does not say why"
+}
+
 e2e_watchdog 120
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings)
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent | pulsekill | settingsfull | xgone)
     "case_$1"
     ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent|pulsekill|settingsfull|xgone" >&2
     exit 2
     ;;
 esac

@@ -329,3 +329,15 @@ e2e_wait_tray_colour() { # colour seconds
     done
     e2e_fail "the tray dot stayed $got, expected $1"
 }
+
+# A backend that fails every dictation in one way (tests/e2e/fault_server.py: 500, hang or die) on E2E_PORT.
+e2e_start_fault_server() { # mode
+    python3 "$e2e_here/fault_server.py" "$E2E_PORT" "$1" >>"$STACK_DIR/server.log" 2>&1 &
+    E2E_SERVER_PID=$!
+    stack_pids+=("$E2E_SERVER_PID")
+    stack_wait_for 20 curl -sf "http://127.0.0.1:$E2E_PORT/health" || e2e_fail "the fault server ($1) did not start"
+}
+
+# Recordings kept for a retry, one WAV path a line, oldest first.
+e2e_unsent() { ls "$XDG_DATA_HOME/vokari/unsent/"*.wav 2>/dev/null | sort; }
+e2e_unsent_count() { e2e_unsent | wc -l; }

@@ -19,6 +19,8 @@ stack_stop() {
         kill -9 "$pid" 2>/dev/null || true
     done
     stack_pids=()
+    # A case may have mounted a small file system inside (the full-disk case): let go of it first.
+    findmnt -rn -o TARGET 2>/dev/null | grep -F "$STACK_DIR/" | sort -r | xargs -r -d '\n' umount -l 2>/dev/null
     rm -rf "$STACK_DIR"
 }
 
@@ -56,6 +58,7 @@ stack_start() {
             stack_pids+=("$wm")
             if stack_wait_for 20 sh -c 'xprop -root _NET_SUPPORTING_WM_CHECK | grep -q "window id"' &&
                 kill -0 "$xvfb" 2>/dev/null && kill -0 "$wm" 2>/dev/null; then
+                STACK_XVFB_PID=$xvfb
                 break
             fi
             kill "$wm" 2>/dev/null
@@ -79,7 +82,8 @@ set-default-sink spk
 set-default-source vmic
 PA
     pulseaudio --daemonize=no --exit-idle-time=-1 -n -F "$STACK_DIR/pulse.pa" >"$STACK_DIR/pulse.log" 2>&1 &
-    stack_pids+=($!)
+    STACK_PULSE_PID=$!
+    stack_pids+=("$STACK_PULSE_PID")
     export PULSE_SERVER="unix:$STACK_DIR/pulse.sock"
     stack_wait_for 10 pactl info || return 1
     # A low-latency reader on the mic sink's monitor keeps the null sink from stalling the first capture.

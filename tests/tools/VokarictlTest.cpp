@@ -3,6 +3,7 @@
 #include "RecordingServer.h"
 #include "TestFiles.h"
 #include "app/DictationSession.h"
+#include "app/UnsentRecordings.h"
 #include "core/AtomicFile.h"
 
 #include <nlohmann/json.hpp>
@@ -108,6 +109,40 @@ TEST_F(VokarictlTest, ProcessPrintsTheResultAndExitsByItsKind) {
     EXPECT_EQ(r.exitCode, 1);
     EXPECT_TRUE(r.out.starts_with("{\"result\":\"error\""));
     EXPECT_TRUE(std::filesystem::exists(home / "vk-debug.log") && std::filesystem::exists(home / ".vokari.log"));
+}
+
+// retry sends the newest kept recording (or FILE) as process does; only a success removes it.
+TEST_F(VokarictlTest, RetrySendsTheNewestKeptRecordingAndRemovesItOnlyOnSuccess) {
+    auto r = run({"retry"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "{\"result\":\"error\",\"message\":\"No unsent recordings in " + (home / "data").string() +
+                         "/vokari/unsent\"}\n");
+    UnsentRecordings unsent(home / "data" / "vokari" / "unsent");
+    const auto t = std::chrono::system_clock::now();
+    const auto older = DictationSession::encodeWAV(std::vector<float>(8000, 0.1f));
+    const auto newer = DictationSession::encodeWAV(std::vector<float>(4800, 0.2f));
+    unsent.keep(older, 0.5, "Server error — try again", t - std::chrono::seconds(5));
+    const std::string newest = unsent.keep(newer, 0.3, "Request timed out — try again", t).kept->id;
+
+    backend.answer("/process", Reply{500, R"({"error":"processing failed"})"});
+    r = run({"retry"});
+    EXPECT_EQ(r.exitCode, 1);
+    EXPECT_EQ(r.out, "{\"result\":\"error\",\"message\":\"Processing failed — try again\"}\n");
+    EXPECT_EQ(unsent.list().recordings.size(), 2u) << "a failed retry keeps it";
+
+    backend.answer("/process", Reply{200, R"({"raw":"later","refined":"Later."})"});
+    r = run({"retry"});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_EQ(r.out, "{\"result\":\"success\",\"raw\":\"later\",\"refined\":\"Later.\"}\n");
+    EXPECT_NE(sent("POST", "/process").body.find(std::string(newer.begin(), newer.end())), std::string::npos);
+    auto left = unsent.list().recordings;
+    ASSERT_EQ(left.size(), 1u);
+    EXPECT_NE(left.front().id, newest);
+
+    r = run({"retry", left.front().wavPath.string()});
+    EXPECT_EQ(r.exitCode, 0) << r.err;
+    EXPECT_TRUE(unsent.list().recordings.empty());
+    EXPECT_EQ(run({"retry", "a", "b"}).exitCode, 2);
 }
 
 TEST_F(VokarictlTest, CommandSendsTheScreenshotAsBase64AndPrintsKeyedActions) {

@@ -4,6 +4,7 @@
 #include "ui/BrandFonts.h"
 #include "ui/MainView.h"
 #include "ui/SettingsView.h"
+#include "ui/StatusTrayIcon.h"
 #include "ui/TranscriptView.h"
 #include "ui/VocabTagEditor.h"
 
@@ -12,6 +13,7 @@
 #include <QComboBox>
 #include <QDir>
 #include <QElapsedTimer>
+#include <QMenu>
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollArea>
@@ -147,6 +149,38 @@ int main(int argc, char** argv) {
         auto view = w.build({}, 640);
         view->selectTab(MainView::settingsTab);
         save(*view, out + "/settings-top.png");
+    }
+
+    // Home with two recordings whose request failed, below the newest entries; and the tray menu while one is kept.
+    {
+        Window w;
+        std::vector<Transcript> history = {
+            {0, "", "Remind me to send the quarterly numbers to Priya before Thursday's review.",
+             "2026-12-06T09:12:00Z"},
+            {0, "", "Buy oat milk, coffee filters and batteries.", "2026-12-06T09:19:00Z"}};
+        auto view = w.build(history, 480);
+        const auto now = std::chrono::system_clock::now();
+        view->transcriptView()->setUnsent(
+            {{"b", "/tmp/b.wav", now, 41.6, "Request timed out — try again", 1331244},
+             {"a", "/tmp/a.wav", now - std::chrono::minutes(3), 7.2, "Server error — try again", 230444}});
+        settle(100);
+        w.queue.runUntilIdle();
+        save(*view, out + "/window-home-unsent.png");
+
+        StatusTrayIcon::Actions actions;
+        actions.hasUnsentRecording = [] { return true; };
+        actions.retryLastDictation = [] {};
+        actions.toggleRecording = [] {};
+        actions.openMainWindow = [] {};
+        actions.quit = [] {};
+        w.appState.currentMicName = std::optional<std::string>("Built-in Audio Analog Stereo");
+        StatusTrayIcon tray(w.appState, w.queue, actions);
+        QMenu menu;
+        tray.buildContextMenu(menu);
+        menu.popup(QPoint(200, 200));
+        settle(200);
+        save(menu, out + "/tray-menu-retry.png");
+        menu.hide();
     }
     return 0;
 }

@@ -4,10 +4,12 @@
 #include "OffscreenApp.h"
 #include "core/VirtualMainQueue.h"
 #include "ui/TranscriptEntryView.h"
+#include "ui/UnsentEntryView.h"
 
 #include <QClipboard>
 #include <QGuiApplication>
 #include <QLabel>
+#include <QLayout>
 #include <QPushButton>
 #include <QScrollArea>
 #include <QScrollBar>
@@ -172,4 +174,41 @@ TEST(TranscriptViewTest, CopyPutsTextOnClipboardAndConfirmsForOneSecond) {
     EXPECT_EQ(copy->accessibleName(), QStringLiteral("Copy"));
     f.queue.advance(0.6);
     EXPECT_FALSE(copy->isCopied());
+}
+
+// Kept recordings show as "Not sent" rows below the newest entry, even on an otherwise empty history, and their
+// "Retry" button names the recording it sends.
+TEST(TranscriptViewTest, NotSentRowsStayAtTheBottomAndRetryTheirRecording) {
+    uitest::offscreenApp();
+    Fixture f;
+    std::vector<std::string> retried;
+    auto deps = f.deps();
+    deps.retryRecording = [&](const std::string& id) { retried.push_back(id); };
+    TranscriptView view(deps);
+    view.resize(460, 380);
+    view.show();
+    UnsentRecording newer{"b", "/x/b.wav", std::chrono::system_clock::now(), 12.34, "Server error — try again", 1};
+    UnsentRecording older{"a", "/x/a.wav", std::chrono::system_clock::now(), 2.0, "Request timed out — try again", 1};
+    view.setUnsent({newer, older});
+    EXPECT_TRUE(view.onboardingContainer()->isHidden()) << "a kept recording is history worth showing";
+    ASSERT_EQ(view.unsentRows().size(), 2u);
+    EXPECT_EQ(view.unsentRows().back()->recordingId(), "b") << "the newest is the last row";
+    EXPECT_EQ(UnsentEntryView::describe(newer).toStdString(), "12.3 s recording · Server error — try again");
+
+    view.addEntry("a pasted dictation");
+    f.queue.runUntilIdle();
+    ASSERT_EQ(view.rows().size(), 1u);
+    QWidget* list = view.scrollView()->widget();
+    list->layout()->activate();
+    EXPECT_LT(view.rows().front()->mapTo(list, QPoint(0, view.rows().front()->height())).y(),
+              view.unsentRows().front()->mapTo(list, QPoint(0, 0)).y())
+        << "a new transcript goes above the Not sent rows";
+    QPushButton* retry = view.unsentRows().back()->retryButton();
+    EXPECT_EQ(retry->accessibleName(), "Retry");
+    QTest::mouseClick(retry, Qt::LeftButton);
+    EXPECT_EQ(retried, std::vector<std::string>{"b"});
+
+    view.setUnsent({});
+    EXPECT_TRUE(view.unsentRows().empty());
+    EXPECT_EQ(view.rows().size(), 1u);
 }

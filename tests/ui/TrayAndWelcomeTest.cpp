@@ -47,7 +47,8 @@ TEST(StatusTrayIconTest, MenuIsBuiltForTheCurrentStateAndItsItemsRunTheirActions
     AppState appState;
     VirtualMainQueue queue;
     int opens = 0, toggles = 0, quits = 0;
-    StatusTrayIcon tray(appState, queue, {[&] { ++opens; }, [&] { ++toggles; }, nullptr, [&] { ++quits; }});
+    StatusTrayIcon tray(appState, queue,
+                        {[&] { ++opens; }, [&] { ++toggles; }, nullptr, [&] { ++quits; }, nullptr, nullptr});
     QMenu menu;
     tray.buildContextMenu(menu);
     const QString version = QStringLiteral("Version ") + QStringLiteral(VOKARI_VERSION);
@@ -84,10 +85,40 @@ TEST(StatusTrayIconTest, MenuIsBuiltForTheCurrentStateAndItsItemsRunTheirActions
     EXPECT_EQ(quits, 1);
 
     // With an updater the update entry is enabled; the menu opened from the tray fills itself when shown.
-    StatusTrayIcon withUpdates(appState, queue, {nullptr, nullptr, [] {}, nullptr});
+    StatusTrayIcon withUpdates(appState, queue, {nullptr, nullptr, [] {}, nullptr, nullptr, nullptr});
     Q_EMIT withUpdates.contextMenu()->aboutToShow();
     ASSERT_NE(actionNamed(*withUpdates.contextMenu(), "Check for Updates…"), nullptr);
     EXPECT_TRUE(actionNamed(*withUpdates.contextMenu(), "Check for Updates…")->isEnabled());
+}
+
+TEST(StatusTrayIconTest, RetryLastDictationShowsOnlyWhileOneIsKeptRightAfterTheRecordingEntry) {
+    uitest::offscreenApp();
+    AppState appState;
+    VirtualMainQueue queue;
+    bool kept = false;
+    int retries = 0;
+    StatusTrayIcon tray(appState, queue, {[] {}, [] {}, nullptr, [] {}, [&] { return kept; }, [&] { ++retries; }});
+    QMenu menu;
+    tray.buildContextMenu(menu);
+    EXPECT_EQ(actionNamed(menu, "Retry Last Dictation"), nullptr);
+    const auto without = lines(menu);
+
+    kept = true;
+    tray.buildContextMenu(menu);
+    auto got = lines(menu);
+    ASSERT_EQ(got.size(), without.size() + 1);
+    EXPECT_EQ(got[0].text, "Start Recording");
+    EXPECT_EQ(got[1].text, "Retry Last Dictation");
+    EXPECT_TRUE(got[1].enabled);
+    for (std::size_t i = 1; i < without.size(); ++i) {
+        EXPECT_EQ(got[i + 1].text, without[i].text) << "the rest of the menu is unchanged";
+    }
+    actionNamed(menu, "Retry Last Dictation")->trigger();
+    EXPECT_EQ(retries, 1);
+
+    appState.state = VokariState::listening;
+    tray.buildContextMenu(menu);
+    EXPECT_FALSE(actionNamed(menu, "Retry Last Dictation")->isEnabled()) << "not in the middle of a recording";
 }
 
 TEST(StatusTrayIconTest, DotTakesTheStateColourThroughTheMainQueue) {

@@ -3,6 +3,7 @@
 #include "Base64.h"
 #include "app/DictationSession.h"
 #include "app/ProfileMerge.h"
+#include "app/UnsentRecordings.h"
 #include "command/CommandActionJson.h"
 #include "command/CommandClient.h"
 #include "core/AtomicFile.h"
@@ -93,6 +94,46 @@ int wavCommand(const std::vector<std::string>& args) {
     return Vokarictl::exitSuccess;
 }
 
+struct UnsentPick {
+    std::optional<std::string> audio;
+    std::optional<std::string> keptId; // set when the audio is one of the kept recordings
+    std::string problem;
+};
+
+// The newest kept recording, or FILE (a kept one when it lies in the unsent directory).
+UnsentPick pickUnsent(const UnsentRecordings& unsent, const std::vector<std::string>& args) {
+    UnsentPick pick;
+    namespace fs = std::filesystem;
+    if (args.size() == 2) {
+        const fs::path file = args[1];
+        pick.audio = readWholeFile(file);
+        if (!pick.audio) {
+            pick.problem = "Cannot read " + args[1];
+            return pick;
+        }
+        std::error_code ec;
+        if (fs::weakly_canonical(fs::absolute(file), ec).parent_path() ==
+            fs::weakly_canonical(unsent.directory(), ec)) {
+            pick.keptId = file.stem().string();
+        }
+        return pick;
+    }
+    auto listing = unsent.list();
+    for (const std::string& problem : listing.problems) {
+        debugLog("⚠️ " + problem);
+    }
+    if (listing.recordings.empty()) {
+        pick.problem = "No unsent recordings in " + unsent.directory().string();
+        return pick;
+    }
+    const UnsentRecording& newest = listing.recordings.front();
+    if (auto bytes = unsent.readAudio(newest, &pick.problem)) {
+        pick.audio = std::string(bytes->begin(), bytes->end());
+        pick.keptId = newest.id;
+    }
+    return pick;
+}
+
 Out transcriptsJson(const std::vector<Transcript>& list, bool hasMore) {
     Out items = Out::array();
     for (const auto& t : list) {
@@ -119,6 +160,8 @@ Out commandJson(const CommandResult& result) {
 std::string Vokarictl::usage() {
     return "usage: vokarictl COMMAND [ARGS]\n"
            "  process FILE.wav [--source NAME]    dictation request; exit 0 success, 1 error, 3 daily limit\n"
+           "  retry [FILE.wav]                    send the newest unsent recording (or FILE) as process does; a\n"
+           "                                      success removes it from the unsent recordings\n"
            "  command FILE.wav SCREENSHOT.jpg     command request (screenshot sent as Base64)\n"
            "  history [--limit N] [--after ID]    one page of transcript history (limit 50 by default)\n"
            "  style PRESET [PROMPT]               store the style and push it\n"
@@ -145,6 +188,10 @@ int Vokarictl::run(const std::vector<std::string>& args) {
             if (args.size() == 4 && args[2] == "--source") {
                 source = args[3];
             } else if (args.size() != 2) {
+                throw UsageError{};
+            }
+        } else if (name == "retry") {
+            if (args.size() > 2) {
                 throw UsageError{};
             }
         } else if (name == "command") {
@@ -196,6 +243,18 @@ int Vokarictl::run(const std::vector<std::string>& args) {
         // otherwise it is the app's own /tmp/vk-debug.log.
         if (const char* tmp = std::getenv("TMPDIR"); tmp && *tmp == '/') {
             debuglog::setPaths(homeDirectory() / ".vokari.log", std::filesystem::path(tmp) / "vk-debug.log");
+        }
+        // A kept recording leaves the unsent directory only once it has been turned into text.
+        std::optional<std::string> keptId;
+        UnsentRecordings unsent(UnsentRecordings::defaultDirectory());
+        if (name == "retry") {
+            auto picked = pickUnsent(unsent, args);
+            if (!picked.audio) {
+                print(errorJson(picked.problem));
+                return exitFailure;
+            }
+            audio = std::move(picked.audio);
+            keptId = std::move(picked.keptId);
         }
         JsonFileDefaultsStore store(JsonFileDefaultsStore::defaultPath(),
                                     [](const std::string& line) { debugLog(line); });
@@ -252,7 +311,7 @@ int Vokarictl::run(const std::vector<std::string>& args) {
             audioBytes.assign(audio->begin(), audio->end());
         }
 
-        if (name == "process") {
+        if (name == "process" || name == "retry") {
             client->process(std::move(audioBytes), source, [settle](ProcessResult result) {
                 if (auto* ok = std::get_if<ProcessSuccess>(&result)) {
                     settle(
@@ -310,6 +369,9 @@ int Vokarictl::run(const std::vector<std::string>& args) {
             // Our own cap, not a network time-out: the request itself may still be under way.
             outcome->json = errorJson("No answer within 15 s — the request may still complete on the server");
             outcome->exitCode = exitFailure;
+        }
+        if (keptId && outcome->exitCode == exitSuccess && unsent.remove(*keptId)) {
+            debugLog("🗑 Unsent recording " + *keptId + " removed after its retry");
         }
         // Registration, the profile fetch and any log shipment finish too before the process ends.
         transport->waitIdle(remaining());

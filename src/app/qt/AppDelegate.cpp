@@ -24,6 +24,9 @@
 #include <QCoreApplication>
 #include <QDesktopServices>
 
+#include <algorithm>
+#include <cstdlib>
+
 namespace vokari {
 
 AppDelegate::AppDelegate(std::shared_ptr<QtMainQueue> queue, std::shared_ptr<DeferredLogSink> sink)
@@ -53,6 +56,9 @@ void AppDelegate::applicationDidFinishLaunching() {
     }
     launched = true;
     AppInterface::registerFonts();
+    keptRecordings =
+        KeptRecordings::create(*mainQueue, std::make_shared<UnsentRecordings>(UnsentRecordings::defaultDirectory()));
+    keptRecordings->refresh();
     ui = std::make_unique<AppInterface>(AppInterface::Dependencies{
         .appState = appState,
         .notificationCenter = notificationCenter,
@@ -66,6 +72,13 @@ void AppDelegate::applicationDidFinishLaunching() {
                 }
             },
         .backend = nullptr,
+        .keptRecordings = keptRecordings,
+        .retryRecording =
+            [this](const std::string& id) {
+                if (controller) {
+                    controller->retryRecording(id);
+                }
+            },
     });
     ui->setupMenuBar();
     configureBackend();
@@ -85,7 +98,13 @@ void AppDelegate::applicationDidFinishLaunching() {
 // One HTTP transport (one connection cache) for the backend client, the command client and the log shipper.
 // The shipper takes over the lines logged before the event loop ran.
 void AppDelegate::configureBackend() {
-    transport = std::make_shared<CurlTransport>();
+    // Tests only: VOKARI_TEST_REQUEST_TIMEOUT (seconds) caps every request, so a hanging backend is given up on
+    // quickly in the fault cases.
+    CurlTransport::Options transportOptions;
+    if (const char* cap = std::getenv("VOKARI_TEST_REQUEST_TIMEOUT")) {
+        transportOptions.timeoutCapSeconds = std::max(0.0, std::atof(cap));
+    }
+    transport = std::make_shared<CurlTransport>(transportOptions);
     RefineClientConfig refine;
     refine.transport = transport;
     refine.defaults = &defaultsStore;
@@ -130,6 +149,7 @@ void AppDelegate::createController() {
             MainWindowController* window = ui ? ui->windowController() : nullptr;
             return window ? window->mainView() : nullptr;
         },
+        .recordingKeeper = keptRecordings,
     };
     controller = DictationController::create(std::move(deps));
 }
@@ -200,6 +220,13 @@ void AppDelegate::createUpdater() {
     updater = AutoUpdater::create(std::move(config));
 }
 
+void AppDelegate::applicationLostDisplay() {
+    if (controller && !terminated) {
+        controller->keepRecordingInProgress("The X server went away during the recording");
+    }
+    applicationWillTerminate();
+}
+
 void AppDelegate::applicationWillTerminate() {
     if (terminated) {
         return;
@@ -207,6 +234,10 @@ void AppDelegate::applicationWillTerminate() {
     terminated = true;
     if (controller) {
         controller->shutdown();
+    }
+    // A recording kept at quit is on disk before the process can end.
+    if (keptRecordings) {
+        keptRecordings->waitForWorker();
     }
     debugLog("🧹 Cleanup complete");
     // Worker threads stop before anything they call into goes: the identity thread is waited for, the network

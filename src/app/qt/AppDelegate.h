@@ -46,6 +46,8 @@ public:
     // Stops the hotkey, the max-duration timer and capture, logs the clean-up, then stops the network and
     // identity threads (requests in flight are cancelled). Idempotent.
     void applicationWillTerminate();
+    // The display went away: a recording in progress is kept for a retry, then the same clean-up as a quit.
+    void applicationLostDisplay();
 
     AppState& state() { return appState; }
     NotificationCenter& notifications() { return notificationCenter; }
@@ -75,6 +77,8 @@ private:
     std::shared_ptr<x11::X11KeyEventSource> keySource;
     std::unique_ptr<x11::QtKeyEventPump> keyPump;
 
+    // Recordings whose request failed; before the controller, which hands them over.
+    std::shared_ptr<KeptRecordings> keptRecordings;
     std::shared_ptr<DictationController> controller;
     std::shared_ptr<AudioCaptureManager> audioCapture;
     std::shared_ptr<TextInserter> textInserter;

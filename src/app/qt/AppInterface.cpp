@@ -34,6 +34,17 @@ void AppInterface::setupMenuBar() {
     actions.toggleRecording = [this] { toggleRecording(); };
     actions.checkForUpdates = deps.checkForUpdates;
     actions.quit = deps.quit;
+    std::weak_ptr<KeptRecordings> kept = deps.keptRecordings;
+    actions.hasUnsentRecording = [kept] {
+        auto recordings = kept.lock();
+        return recordings && !recordings->recordings.get().empty();
+    };
+    actions.retryLastDictation = [kept, retry = deps.retryRecording] {
+        auto recordings = kept.lock();
+        if (recordings && retry && !recordings->recordings.get().empty()) {
+            retry(recordings->recordings.get().front().id);
+        }
+    };
     tray = std::make_unique<StatusTrayIcon>(deps.appState, deps.mainQueue, std::move(actions));
     tray->setupMenuBar();
 }
@@ -55,7 +66,9 @@ void AppInterface::openMainWindow() {
                                     .mainQueue = deps.mainQueue,
                                     .aboutActions = about,
                                     .fetchHistory = historyFetcher(),
-                                    .settingsServices = settingsServices()};
+                                    .settingsServices = settingsServices(),
+                                    .keptRecordings = deps.keptRecordings,
+                                    .retryRecording = deps.retryRecording};
         window = std::make_unique<MainWindowController>(std::move(view), deps.quit);
     }
     window->showAndFocus();

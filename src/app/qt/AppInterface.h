@@ -5,6 +5,7 @@
 // application delegate. The state, centre, settings and queue it is given must outlive it.
 #include "app/AppState.h"
 #include "app/BackendConnection.h"
+#include "app/KeptRecordings.h"
 #include "core/MainQueue.h"
 #include "core/NotificationCenter.h"
 #include "core/Settings.h"
@@ -32,6 +33,9 @@ public:
         std::function<void()> quit;
         std::function<void()> checkForUpdates; // absent until the updater exists: its controls are disabled
         std::shared_ptr<BackendConnection> backend = nullptr; // history, style and vocabulary; absent in tests
+        // Recordings whose request failed, and how to send one again; absent: none are shown.
+        std::shared_ptr<KeptRecordings> keptRecordings = nullptr;
+        std::function<void(const std::string& id)> retryRecording = nullptr;
     };
 
     explicit AppInterface(Dependencies deps);

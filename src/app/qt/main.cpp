@@ -2,6 +2,7 @@
 // its event loop, the application delegate, and termination on quit, SIGINT, SIGTERM and SIGHUP.
 #include "app/qt/AppDelegate.h"
 #include "app/qt/DeferredLogSink.h"
+#include "app/qt/DisplayLossGuard.h"
 #include "app/qt/DisplayProbe.h"
 #include "app/qt/InstanceChannel.h"
 #include "app/qt/QtMainQueue.h"
@@ -64,6 +65,8 @@ int main(int argc, char** argv) {
     signalWatcher.connectToEventLoop();
 
     auto delegate = std::make_unique<AppDelegate>(queue, logSink);
+    // A lost X server ends the app through the same clean-up as a quit, with a line in the log.
+    DisplayLossGuard::install([d = delegate.get()] { d->applicationLostDisplay(); });
     QTimer::singleShot(0, &app, [d = delegate.get()] { d->applicationDidFinishLaunching(); });
     const int code = app.exec();
 
