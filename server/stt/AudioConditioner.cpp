@@ -143,8 +143,7 @@ ConditioningResult conditionForDecoding(const PcmAudio& input) {
     out.telephoneBand = plan.telephoneBand;
     out.trimmedHead = plan.begin;
     out.trimmedTail = input.samples.size() - plan.end;
-    applyConditioning(plan, input.samples.data() + plan.begin, plan.end - plan.begin, plan.begin,
-                      out.audio.samples);
+    applyConditioning(plan, input.samples.data() + plan.begin, plan.end - plan.begin, plan.begin, out.audio.samples);
     return out;
 }
 

@@ -30,8 +30,8 @@ struct ConditioningPlan {
     double gain = 1.0;
 };
 
-constexpr size_t kConditioningFrame = 160;         // 10 ms at 16 kHz
-constexpr size_t kConditioningKeepSilence = 4000;  // 250 ms of silence kept on each side of speech
+constexpr size_t kConditioningFrame = 160;        // 10 ms at 16 kHz
+constexpr size_t kConditioningKeepSilence = 4000; // 250 ms of silence kept on each side of speech
 
 ConditioningPlan planConditioning(const std::vector<int16_t>& samples);
 // Energy of one frame in dB, after removing `dc`.
