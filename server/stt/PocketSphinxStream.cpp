@@ -29,12 +29,18 @@ PocketSphinxStream::PocketSphinxStream(PocketSphinxEngine& engine, std::vector<s
 }
 
 PocketSphinxStream::~PocketSphinxStream() {
+    letGo();
+}
+
+void PocketSphinxStream::letGo() {
     endUtterance();
     if (fe_ != nullptr) {
         fe_free(fe_);
+        fe_ = nullptr;
     }
     if (decoder_ != nullptr) {
         engine_.release(decoder_);
+        decoder_ = nullptr;
     }
 }
 
@@ -192,6 +198,13 @@ void PocketSphinxStream::endUtterance() {
 }
 
 SttResult PocketSphinxStream::finish() {
+    SttResult result = decodeRest();
+    letGo(); // the decoder goes back to the pool as soon as the text is known
+    error_ = SttError{SttError::Kind::failed, "stream already finished"};
+    return result;
+}
+
+SttResult PocketSphinxStream::decodeRest() {
     takeDecoder(true);
     if (error_) {
         return *error_;

@@ -45,6 +45,8 @@ private:
     void classifyFrames(bool atEnd);
     void decodeUpTo(size_t end);
     void endUtterance();
+    SttResult decodeRest();
+    void letGo(); // ends any utterance and returns the decoder
 
     PocketSphinxEngine& engine_;
     std::vector<std::string> vocabulary_;
