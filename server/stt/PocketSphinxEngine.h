@@ -35,7 +35,7 @@ struct PocketSphinxConfig {
         {"-maxhmmpf", "10000"}, {"-maxwpf", "20"}, {"-remove_silence", "no"}};
     // A stream is conditioned and its cepstral mean seeded from this much of its start (at least this much
     // after speech begins) before it is decoded; the rest is decoded as it arrives. See PocketSphinxStream.
-    int streamPrimeMs = 1000;
+    int streamPrimeMs = 2000;
 };
 
 class PocketSphinxEngine final : public SpeechEngine {

@@ -18,6 +18,9 @@ constexpr size_t kReplanEvery = 16000 / 2; // while no speech was found
 // Handed to the decoder at most this much at a time: the live mean is set before each piece and must not
 // be shifted by the library's own window update in the middle of one (it shifts after 300 frames).
 constexpr size_t kMaxPiece = 16000;
+// A pause this long after the silence margin closes the utterance so far: its final passes run while the
+// user is silent, and only the speech after the last pause is left for the end.
+constexpr size_t kPauseSplit = 16000 / 2;
 
 } // namespace
 
@@ -76,7 +79,36 @@ void PocketSphinxStream::feed(const int16_t* samples, size_t count) {
     if (started_) {
         classifyFrames(false);
         decodeUpTo(std::min(audio_.size(), keepUntil_));
+        if (inUtterance_ && decoded_ >= keepUntil_ && classified_ * kFrame >= keepUntil_ + kPauseSplit) {
+            closeSegment();
+        }
     }
+}
+
+void PocketSphinxStream::closeSegment() {
+    inUtterance_ = false;
+    ps_decoder_t* ps = decoder_->ps;
+    if (ps_end_utt(ps) < 0) {
+        error_ = SttError{SttError::Kind::failed, "pocketsphinx decode failed"};
+        return;
+    }
+    int32 score = 0;
+    std::string words = PocketSphinxEngine::cleanHypothesis(ps_get_hyp(ps, &score));
+    if (!words.empty()) {
+        text_ += text_.empty() ? "" : " ";
+        text_ += words;
+    }
+}
+
+// Speech after a closed segment: a new utterance from the silence margin before it.
+void PocketSphinxStream::openSegment(size_t firstVoicedFrame) {
+    size_t start = firstVoicedFrame * kFrame;
+    decoded_ = std::max(decoded_, start > kKeep ? start - kKeep : 0);
+    if (fe_start_utt(fe_) < 0 || ps_start_utt(decoder_->ps) < 0) {
+        error_ = SttError{SttError::Kind::failed, "pocketsphinx stream could not start"};
+        return;
+    }
+    inUtterance_ = true;
 }
 
 void PocketSphinxStream::tryStart() {
@@ -113,6 +145,7 @@ void PocketSphinxStream::tryStart() {
     feat->cmn = CMN_LIVE;
     cepSum_.assign(static_cast<size_t>(fe_get_output_size(fe_)), 0.0);
     started_ = true;
+    inUtterance_ = true;
     decoded_ = plan_.begin;
     classified_ = plan_.begin / kFrame;
     keepUntil_ = decoded_;
@@ -132,6 +165,9 @@ void PocketSphinxStream::classifyFrames(bool atEnd) {
             run += frameEnergyDb(audio_.data() + k * kFrame, kFrame, plan_.dc) > plan_.thresholdDb ? 1 : 0;
         }
         if (run >= 2) {
+            if (!inUtterance_ && !error_) {
+                openSegment(f);
+            }
             keepUntil_ = std::max(keepUntil_, (f + 1) * kFrame + kKeep);
         }
         ++classified_;
@@ -193,7 +229,10 @@ void PocketSphinxStream::endUtterance() {
         return;
     }
     started_ = false;
-    ps_end_utt(decoder_->ps);
+    if (inUtterance_) {
+        inUtterance_ = false;
+        ps_end_utt(decoder_->ps);
+    }
     ps_get_feat(decoder_->ps)->cmn = static_cast<cmn_type_t>(savedCmn_);
 }
 
@@ -215,18 +254,13 @@ SttResult PocketSphinxStream::decodeRest() {
     }
     classifyFrames(true);
     decodeUpTo(std::min(audio_.size(), keepUntil_));
+    if (inUtterance_ && !error_) {
+        closeSegment();
+    }
     if (error_) {
         return *error_;
     }
-    ps_decoder_t* ps = decoder_->ps;
-    started_ = false;
-    int rc = ps_end_utt(ps);
-    ps_get_feat(ps)->cmn = static_cast<cmn_type_t>(savedCmn_);
-    if (rc < 0) {
-        return SttError{SttError::Kind::failed, "pocketsphinx decode failed"};
-    }
-    int32 score = 0;
-    return SttText{PocketSphinxEngine::cleanHypothesis(ps_get_hyp(ps, &score))};
+    return SttText{text_};
 }
 
 } // namespace vokari::server
