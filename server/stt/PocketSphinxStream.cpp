@@ -118,7 +118,8 @@ void PocketSphinxStream::tryStart() {
     if (engine_.config_.conditionAudio) {
         plan_ = planConditioning(audio_);
         if (!plan_.speech) {
-            nextPlanAt_ = audio_.size() + kReplanEvery;
+            // Growing steps: a long silence is planned over O(log n) times, not every half second.
+            nextPlanAt_ = audio_.size() + std::max(kReplanEvery, audio_.size() / 4);
             return;
         }
         size_t onset = plan_.firstVoiced * kFrame;
