@@ -10,7 +10,8 @@
 // time over the audio's duration, so other load on the machine does not distort it.
 // --stream adds the streaming path (/process/stream) beside it: the same engine settings, the audio fed in
 // 100 ms blocks, with its word error rate and the CPU time finish() takes after the last block (the work
-// left when the user stops speaking); --prime sets how much audio a stream waits for before decoding.
+// left when the user stops speaking); --prime sets how much audio a stream waits for before decoding, --pause
+// how much silence after the 0.25 s margin closes a stream's utterance.
 // --tail SECONDS instead joins the set's real recordings into one utterance of that length and prints the
 // work after its last block (median of 3) for a stream, beside the whole-file decode of the same audio.
 #include "audio/WavReader.h"
@@ -180,6 +181,8 @@ int main(int argc, char** argv) {
             streaming = true;
         } else if (a == "--tail" && i + 1 < argc) {
             tailSeconds = std::atof(argv[++i]);
+        } else if (a == "--pause" && i + 1 < argc) {
+            tuned.streamPauseSplitMs = std::atoi(argv[++i]);
         } else if (a == "--prime" && i + 1 < argc) {
             tuned.streamPrimeMs = std::atoi(argv[++i]);
         } else if (a == "--stock-off") {

@@ -18,15 +18,13 @@ constexpr size_t kReplanEvery = 16000 / 2; // while no speech was found
 // Handed to the decoder at most this much at a time: the live mean is set before each piece and must not
 // be shifted by the library's own window update in the middle of one (it shifts after 300 frames).
 constexpr size_t kMaxPiece = 16000;
-// A pause this long after the silence margin closes the utterance so far: its final passes run while the
-// user is silent, and only the speech after the last pause is left for the end.
-constexpr size_t kPauseSplit = 16000 / 2;
 
 } // namespace
 
 PocketSphinxStream::PocketSphinxStream(PocketSphinxEngine& engine, std::vector<std::string> vocabulary)
     : engine_(engine), vocabulary_(std::move(vocabulary)),
       primeSamples_(static_cast<size_t>(std::max(0, engine.config_.streamPrimeMs)) * 16),
+      pauseSplit_(static_cast<size_t>(std::max(10, engine.config_.streamPauseSplitMs)) * 16),
       nextPlanAt_(std::max<size_t>(primeSamples_, kFrame * 10)) {
     takeDecoder(false);
 }
@@ -79,7 +77,7 @@ void PocketSphinxStream::feed(const int16_t* samples, size_t count) {
     if (started_) {
         classifyFrames(false);
         decodeUpTo(std::min(audio_.size(), keepUntil_));
-        if (inUtterance_ && decoded_ >= keepUntil_ && classified_ * kFrame >= keepUntil_ + kPauseSplit) {
+        if (inUtterance_ && decoded_ >= keepUntil_ && classified_ * kFrame >= keepUntil_ + pauseSplit_) {
             closeSegment();
         }
     }

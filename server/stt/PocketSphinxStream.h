@@ -59,6 +59,9 @@ private:
     std::optional<SttError> error_;
 
     size_t primeSamples_;
+    // A pause this long after the silence margin closes the utterance so far: its final passes run while
+    // the user is silent, and only the speech after the last pause is left for the end.
+    size_t pauseSplit_;
     size_t nextPlanAt_;        // audio length at which the conditioning is (re)planned
     bool started_ = false;     // live decoding began (the decoder's mean is ours until letGo)
     bool inUtterance_ = false; // an utterance is open in the decoder
