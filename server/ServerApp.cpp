@@ -48,6 +48,7 @@ std::optional<std::string> ServerApp::start() {
         planner_ = makeOpenAiPlanner(options_);
         context_->planner = planner_.get();
     }
+    context_->streaming = options_.streaming;
     http_ = std::make_unique<HttpServer>(*context_, options_.threads, options_.maxConnections);
     auto bound = http_->bind(options_.host, options_.port);
     if (auto* err = std::get_if<std::string>(&bound)) {

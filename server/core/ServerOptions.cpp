@@ -95,6 +95,7 @@ Options:
   --threads N            HTTP worker threads kept ready (default 8)
   --max-connections N    connections served at once, each on a thread of its own (default 512);
                          more wait until one closes
+  --no-stream            answer /process/stream with 404, as a server without streaming does
   --help                 show this text and exit
 )";
 }
@@ -106,6 +107,10 @@ std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<s
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             o.showHelp = true;
+            continue;
+        }
+        if (a == "--no-stream") {
+            o.streaming = false;
             continue;
         }
         std::string name = a;

@@ -32,6 +32,7 @@ struct ServerOptions {
     int threads = 8;          // HTTP worker threads
     int maxConnections = 512; // connections served at once, each on its own thread
     int decoders = 2;         // pooled pocketsphinx decoders
+    bool streaming = true;    // --no-stream: /process/stream answers 404
     bool showHelp = false;
 };
 

@@ -42,6 +42,8 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
         {"--planner=openai", "--llm-url", "http://h:2", "--planner-url", "http://v:3/v1", "--planner-model", "vl"},
         fakeEnv));
     EXPECT_EQ(planner.plannerUrl + " " + planner.plannerModel, "http://v:3/v1 vl");
+    EXPECT_TRUE(o.streaming);
+    EXPECT_FALSE(std::get<ServerOptions>(parseServerOptions({"--no-stream"}, fakeEnv)).streaming);
     EXPECT_EQ(std::get<ServerOptions>(parseServerOptions({"--listen", "[::1]:80"}, fakeEnv)).host, "::1");
 
     // Download links: the listen address with the bound port by default, else --public-url without trailing '/'.
