@@ -3,12 +3,15 @@
 // send() may be called from any thread and returns at once; the completion runs exactly once on a worker thread
 // of the transport, never on the main thread. Implementations (net/CurlTransport) are shared by every client.
 #include <functional>
+#include <memory>
 #include <string>
 #include <utility>
 #include <variant>
 #include <vector>
 
 namespace vokari {
+
+class UploadStream;
 
 // URL-error codes the user messages depend on.
 namespace urlError {
@@ -54,6 +57,11 @@ class HttpTransport {
 public:
     virtual ~HttpTransport() = default;
     virtual void send(HttpRequest request, HttpCompletion completion) = 0;
+    // The same with a body produced while the request runs (sent chunked; request.body is ignored). The time-out
+    // bounds the connect and any stretch without progress while bytes wait to go or the answer is due; a body
+    // with nothing to send yet is never timed out. upload->abort() cancels the request: the connection is closed
+    // and the completion gets "cancelled". A transport that cannot stream fails at once with code -1.
+    virtual void sendStreaming(HttpRequest request, std::shared_ptr<UploadStream> upload, HttpCompletion completion);
 };
 
 // Fails every request with code -1, completing on the caller's thread before send() returns: what a client

@@ -25,6 +25,8 @@ public:
     CurlTransport& operator=(const CurlTransport&) = delete;
 
     void send(HttpRequest request, HttpCompletion completion) override;
+    // The body goes out chunked as the producer appends it; the worker resumes the paused upload when woken.
+    void sendStreaming(HttpRequest request, std::shared_ptr<UploadStream> upload, HttpCompletion completion) override;
     // Cancels what is in flight (each completion runs, with "cancelled", on the worker) and waits for the worker
     // to end. Idempotent; the destructor calls it. Not from a completion.
     void shutdown();
