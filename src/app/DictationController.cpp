@@ -77,14 +77,20 @@ void DictationController::setupAudio(std::shared_ptr<AudioCapture> capture) {
     std::weak_ptr<DictationController> weak = weak_from_this();
     // Runs on the audio thread: it touches only the session slot and the queue, never the controller, so the
     // controller is never kept alive (or destroyed) there.
-    audioCapture->onAudioBuffer = [weak, slot = currentSession, queue = &mainQueue](const AudioBuffer16k& buffer) {
-        std::shared_ptr<DictationSession> session;
+    audioCapture->onAudioBuffer = [weak, slot = currentSession, queue = &mainQueue,
+                                   pcm = std::string()](const AudioBuffer16k& buffer) mutable {
         {
+            // Both appends under the slot's lock: once the main thread took the recording, no buffer reaches
+            // the stream that the WAV lacks, or the other way round. Each append only copies.
             std::lock_guard lock(slot->mutex);
-            session = slot->session;
-        }
-        if (session) {
-            session->appendSamples(buffer.samples);
+            if (slot->session) {
+                slot->session->appendSamples(buffer.samples);
+            }
+            if (slot->stream) {
+                pcm.clear();
+                DictationSession::appendPCM(pcm, buffer.samples);
+                slot->stream->appendAudio(pcm);
+            }
         }
         if (weak.expired()) {
             return;
@@ -159,6 +165,7 @@ void DictationController::toggleDictation() {
     case VokariState::listening:
         if (settings.commandModeEnabled() && !isCommandMode && isShorterThan(interval, doubleTapThreshold)) {
             isCommandMode = true;
+            abandonStream(); // commands go to /command
             playSound("Submarine");
             debugLog("⚡️ Command mode activated (double-tap while recording)");
             return;
@@ -186,7 +193,10 @@ void DictationController::startDictation() {
         dictationTargetApp && dictationTargetApp->localizedName ? *dictationTargetApp->localizedName : "none";
     debugLog("🎯 Target app for paste: " + targetName);
 
-    setCurrentSession(std::make_shared<DictationSession>());
+    // An ordinary dictation streams while it records, when the backend takes streams; opened before capture
+    // starts, so the stream gets the first buffer.
+    setCurrentSession(std::make_shared<DictationSession>(),
+                      backendConfigured() ? refineService->openStream("dictation") : nullptr);
     appState.isDictating = true;
     showIndicator();
     appState.state = VokariState::listening;
@@ -276,9 +286,28 @@ std::shared_ptr<DictationSession> DictationController::sessionInProgress() const
     return currentSession->session;
 }
 
-void DictationController::setCurrentSession(std::shared_ptr<DictationSession> session) {
-    std::lock_guard lock(currentSession->mutex);
-    currentSession->session = std::move(session);
+void DictationController::setCurrentSession(std::shared_ptr<DictationSession> session,
+                                            std::shared_ptr<ProcessStream> stream) {
+    std::shared_ptr<ProcessStream> left;
+    {
+        std::lock_guard lock(currentSession->mutex);
+        currentSession->session = std::move(session);
+        left = std::exchange(currentSession->stream, std::move(stream));
+    }
+    if (left) {
+        left->abort();
+    }
+}
+
+void DictationController::abandonStream() {
+    std::shared_ptr<ProcessStream> left;
+    {
+        std::lock_guard lock(currentSession->mutex);
+        left = std::exchange(currentSession->stream, nullptr);
+    }
+    if (left) {
+        left->abort();
+    }
 }
 
 bool DictationController::backendConfigured() const {
@@ -292,27 +321,38 @@ void DictationController::cancelMaxDurationTimer() {
     }
 }
 
-std::shared_ptr<DictationSession> DictationController::endRecording() {
+std::shared_ptr<DictationSession> DictationController::endRecording(std::shared_ptr<ProcessStream>* keepStream) {
     cancelMaxDurationTimer();
     auto session = sessionInProgress();
     if (audioCapture) {
         audioCapture->stopCapture();
     }
     appState.isDictating = false;
+    if (keepStream) {
+        std::lock_guard lock(currentSession->mutex);
+        *keepStream = std::exchange(currentSession->stream, nullptr);
+    }
     setCurrentSession(nullptr);
     return session;
 }
 
 void DictationController::stopDictation() {
-    auto session = endRecording();
+    std::shared_ptr<ProcessStream> stream;
+    auto session = endRecording(&stream);
 
     if (!session || !backendConfigured()) {
+        if (stream) {
+            stream->abort();
+        }
         appState.state = VokariState::idle;
         hideIndicator();
         return;
     }
     double duration = session->durationSeconds();
     if (duration < minRecordingSeconds) {
+        if (stream) {
+            stream->abort(); // the backend keeps nothing of it
+        }
         rejectTooShort();
         return;
     }
@@ -325,14 +365,20 @@ void DictationController::stopDictation() {
 
     // The answer is pasted where this recording began, even if a newer recording has picked another target.
     std::weak_ptr<DictationController> weak = weak_from_this();
-    refineService->process(std::move(wav), "dictation",
-                           [weak, generation, target = dictationTargetApp, queue = &mainQueue](ProcessResult result) {
-                               queue->post([weak, generation, target, result = std::move(result)] {
-                                   if (auto self = weak.lock()) {
-                                       self->handleProcessResult(generation, target, result);
-                                   }
-                               });
-                           });
+    auto handler = [weak, generation, target = dictationTargetApp, queue = &mainQueue](ProcessResult result) {
+        queue->post([weak, generation, target, result = std::move(result)] {
+            if (auto self = weak.lock()) {
+                self->handleProcessResult(generation, target, result);
+            }
+        });
+    };
+    // A streamed recording is answered by its stream, which falls back to one ordinary request with this WAV.
+    answeringStream = stream;
+    if (stream) {
+        stream->finish(std::move(wav), std::move(handler));
+    } else {
+        refineService->process(std::move(wav), "dictation", std::move(handler));
+    }
 }
 
 void DictationController::rejectTooShort() {
@@ -386,7 +432,11 @@ void DictationController::cancelDictation() {
     }
     if (state == VokariState::processing) {
         ++dictationGeneration; // the pending answer will be dropped
+        if (answeringStream) {
+            answeringStream->abort(); // and a stream still waiting for it sends nothing more
+        }
     }
+    answeringStream.reset();
     isCommandMode = false;
     cancelMaxDurationTimer();
     playSound("Basso");

@@ -87,22 +87,27 @@ public:
     void shutdown();
 
 private:
-    // The recording in progress, shared with the audio thread, which appends to it under this small lock.
+    // The recording in progress and its stream to the backend (when one is open), shared with the audio thread,
+    // which appends to both under this small lock, so the stream carries exactly the samples of the WAV.
     struct SessionSlot {
         std::mutex mutex;
         std::shared_ptr<DictationSession> session;
+        std::shared_ptr<ProcessStream> stream;
     };
 
     explicit DictationController(Dependencies deps);
     void observeMenuNotifications();
 
     std::shared_ptr<DictationSession> sessionInProgress() const;
-    void setCurrentSession(std::shared_ptr<DictationSession> session);
+    // Replaces the recording in progress; a stream left in the slot is given up (the backend keeps nothing).
+    void setCurrentSession(std::shared_ptr<DictationSession> session, std::shared_ptr<ProcessStream> stream = nullptr);
+    void abandonStream();
     bool backendConfigured() const;
     void stopFromToggle();
     void cancelMaxDurationTimer();
-    // Stops the timer and capture and takes the recording in progress (absent when none).
-    std::shared_ptr<DictationSession> endRecording();
+    // Stops the timer and capture and takes the recording in progress (absent when none). Its stream is handed
+    // to `keepStream` when given, else given up.
+    std::shared_ptr<DictationSession> endRecording(std::shared_ptr<ProcessStream>* keepStream = nullptr);
 
     void handleCaptureStarted(bool ok);
     // Capture ended for good in the middle of a recording (the engine's restarts ran out).
@@ -146,6 +151,8 @@ private:
     bool isCommandMode = false;
     double lastToggleTime = 0;
     std::optional<RunningApp> dictationTargetApp;
+    // The stream whose answer is awaited: a cancel gives it up, so no fallback request follows.
+    std::shared_ptr<ProcessStream> answeringStream;
 
     Subscription hotkeyChangedObserver;
     Subscription startDictationObserver;

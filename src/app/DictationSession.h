@@ -23,6 +23,9 @@ public:
     std::vector<std::uint8_t> getWAVData() const;
 
     static std::vector<std::uint8_t> encodeWAV(std::span<const float> samples);
+    // The same samples as the WAV's data chunk holds them (16-bit little-endian), appended to `out`: what a
+    // stream of the recording carries.
+    static void appendPCM(std::string& out, std::span<const float> samples);
 
 private:
     std::string sessionId;
