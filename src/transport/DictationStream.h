@@ -18,7 +18,9 @@ namespace vokari {
 class DictationStream : public ProcessStream, public std::enable_shared_from_this<DictationStream> {
 public:
     using Fallback = std::function<void(std::vector<std::uint8_t> wav, ProcessCompletion completion)>;
-    static constexpr std::size_t chunkBytes = 3200; // 100 ms of 16 kHz 16-bit mono
+    // A little under 100 ms of 16 kHz 16-bit mono: a capture block that comes out a few samples short of
+    // 100 ms still goes out at once instead of waiting for the next one.
+    static constexpr std::size_t chunkBytes = 3000;
 
     // Sends `request` (its body is ignored) with `firstLine` as the body's start. `refused` runs (on the
     // transport's thread) when the backend answers 404, 405 or 501: it does not stream.
