@@ -82,14 +82,15 @@ stack, applog, speech = sys.argv[1], sys.argv[2], float(sys.argv[3])
 cpu0, cpu1, idle, hz = int(sys.argv[4]), int(sys.argv[5]), float(sys.argv[6]), int(sys.argv[7])
 sw0, sw1, rss, hwm, threads = int(sys.argv[8]), int(sys.argv[9]), int(sys.argv[10]), int(sys.argv[11]), int(sys.argv[12])
 
-# Server access lines: "<iso time at the end> <remote> POST /process <status> <dur>ms ..."
+# Server access lines: "<iso time at the end> <remote> POST /process[/stream] <status> <dur>ms ...". A stream
+# starts at the press, so for it "request received" and "server time" count from the release instead.
 served = []
 for line in open(f"{stack}/server.log", encoding="utf-8"):
-    m = re.match(r"(\S+Z) \S+ POST /process (\d+) ([\d.]+)ms", line)
+    m = re.match(r"(\S+Z) \S+ POST (/process(?:/stream)?) 200 ([\d.]+)ms", line)
     if m:
         end = datetime.datetime.strptime(m.group(1), "%Y-%m-%dT%H:%M:%S.%fZ").replace(tzinfo=datetime.timezone.utc)
         end_ms = end.timestamp() * 1000
-        served.append((end_ms - float(m.group(3)), end_ms, float(m.group(3))))
+        served.append((end_ms - float(m.group(3)), end_ms, float(m.group(3)), m.group(2)))
 
 texts = [int(l.split()[0]) for l in open(f"{stack}/target-events.log") if " text " in l]
 rows = []
@@ -97,14 +98,16 @@ recording = []
 for n, line in enumerate(open(f"{stack}/marks")):
     run, release, before, rec_ms, rec_ticks = (int(x) for x in line.split())
     recording.append(100 * rec_ticks / hz / (rec_ms / 1000))
-    start, end, server_ms = served[n]
+    start, end, server_ms, path = next(s for s in served if s[1] >= release)
+    if path == "/process/stream":
+        start, server_ms = release, end - release
     pasted = texts[before]
     rows.append((start - release, server_ms, pasted - end, pasted - release))
 
 def fmt(values):
     return f"median {statistics.median(values):7.0f} ms  (min {min(values):.0f}, max {max(values):.0f})"
 
-print(f"\nutterance: {speech:.2f} s of flite speech, {len(rows)} runs")
+print(f"\nutterance: {speech:.2f} s of flite speech, {len(rows)} runs, over {served[0][3] if served else '?'}")
 print(f"release -> text in window   {fmt([r[3] for r in rows])}")
 print(f"  stop -> request received  {fmt([r[0] for r in rows])}")
 print(f"  server time               {fmt([r[1] for r in rows])}")
