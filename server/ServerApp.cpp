@@ -43,6 +43,7 @@ std::optional<std::string> ServerApp::start() {
     refiner_ = options_.refiner == "openai" ? makeOpenAiRefiner(options_) : std::make_unique<RuleRefiner>();
     context_ =
         std::make_unique<ServerContext>(ServerContext{*db_, *clock_, nullptr, *refiner_, release, options_.dailyLimit});
+    context_->streaming = options_.streaming;
     http_ = std::make_unique<HttpServer>(*context_, options_.threads);
     auto bound = http_->bind(options_.host, options_.port);
     if (auto* err = std::get_if<std::string>(&bound)) {

@@ -1,15 +1,20 @@
 // Word error rate of the server's whole-file transcription against stock pocketsphinx on the same audio.
 //
-//   vokari_server_wer DEVSET.tsv [--every N] [--flite] [--only SOURCE] [--stock-off] [--set -name value]...
+//   vokari_server_wer DEVSET.tsv [--every N] [--flite] [--only SOURCE] [--stock-off] [--stream]
+//                     [--prime MS] [--set -name value]...
 //
 // DEVSET.tsv is what bench/server/devset.py writes (source, wav path, transcript). --every N keeps every
 // Nth utterance of each source of more than 50; --flite adds speech synthesised with flite as a separate column; --set
 // overrides one decoder setting of the server engine (for tuning runs); --raw turns off the server's audio
 // conditioning. Both engines run at once on two threads; the real-time factor is each thread's CPU
 // time over the audio's duration, so other load on the machine does not distort it.
+// --stream adds the streaming path (/process/stream) beside it: the same engine settings, the audio fed in
+// 100 ms blocks, with its word error rate and the CPU time finish() takes after the last block (the work
+// left when the user stops speaking); --prime sets how much audio a stream waits for before decoding.
 #include "audio/WavReader.h"
 #include "stt/CommandGrammar.h"
 #include "stt/PocketSphinxEngine.h"
+#include "stt/SpeechStream.h"
 
 #include <time.h>
 
@@ -33,7 +38,9 @@ struct Utterance {
 struct Tally {
     size_t words = 0, errors = 0, utterances = 0;
     double audioSeconds = 0, cpuSeconds = 0;
+    std::vector<double> tailMs; // streaming: CPU time of finish()
     void add(const Tally& o) {
+        tailMs.insert(tailMs.end(), o.tailMs.begin(), o.tailMs.end());
         words += o.words;
         errors += o.errors;
         utterances += o.utterances;
@@ -96,8 +103,21 @@ const std::vector<std::string> kFliteSentences = {
 
 bool gCommandFirst = false; // decode each clip in command mode first, as /command does before dictation
 
+// The streaming path: 100 ms blocks as the app sends them; `tailMs` gets the CPU time of finish().
+SttResult streamed(PocketSphinxEngine& engine, const PcmAudio& audio, double& tailMs) {
+    constexpr size_t kBlock = 1600;
+    auto stream = engine.openStream({});
+    for (size_t pos = 0; pos < audio.samples.size(); pos += kBlock) {
+        stream->feed(audio.samples.data() + pos, std::min(kBlock, audio.samples.size() - pos));
+    }
+    double before = threadCpuSeconds();
+    auto result = stream->finish();
+    tailMs = 1000.0 * (threadCpuSeconds() - before);
+    return result;
+}
+
 std::map<std::string, Tally> run(PocketSphinxEngine& engine, const std::vector<Utterance>& set,
-                                 std::vector<std::string>& hyps) {
+                                 std::vector<std::string>& hyps, bool streaming = false) {
     std::map<std::string, Tally> tallies;
     hyps.resize(set.size());
     for (size_t i = 0; i < set.size(); ++i) {
@@ -105,11 +125,15 @@ std::map<std::string, Tally> run(PocketSphinxEngine& engine, const std::vector<U
         if (gCommandFirst) {
             engine.transcribe(u.audio, {}, SttMode::command);
         }
-        double before = threadCpuSeconds();
-        auto result = engine.transcribe(u.audio, {}, SttMode::dictation);
+        double before = threadCpuSeconds(), tailMs = 0;
+        auto result =
+            streaming ? streamed(engine, u.audio, tailMs) : engine.transcribe(u.audio, {}, SttMode::dictation);
         double cpu = threadCpuSeconds() - before;
         hyps[i] = std::holds_alternative<SttText>(result) ? std::get<SttText>(result).text : "<failed>";
         Tally& t = tallies[u.source];
+        if (streaming) {
+            t.tailMs.push_back(tailMs);
+        }
         t.words += wordDistance("", u.text);
         t.errors += wordDistance(u.text, lowerWords(hyps[i]));
         t.utterances += 1;
@@ -138,7 +162,7 @@ int main(int argc, char** argv) {
         return 2;
     }
     size_t every = 1;
-    bool flite = false, stock = true, verbose = false;
+    bool flite = false, stock = true, verbose = false, streaming = false;
     std::string only;
     PocketSphinxConfig tuned;
     for (int i = 2; i < argc; ++i) {
@@ -149,6 +173,10 @@ int main(int argc, char** argv) {
             flite = true;
         } else if (a == "--only" && i + 1 < argc) {
             only = argv[++i];
+        } else if (a == "--stream") {
+            streaming = true;
+        } else if (a == "--prime" && i + 1 < argc) {
+            tuned.streamPrimeMs = std::atoi(argv[++i]);
         } else if (a == "--stock-off") {
             stock = false;
         } else if (a == "--raw") {
@@ -217,21 +245,31 @@ int main(int argc, char** argv) {
     stockConfig.conditionAudio = false;
     auto ours = makeEngine(tuned);
     auto theirs = stock ? makeEngine(stockConfig) : nullptr;
-    std::vector<std::string> oursHyp, stockHyp;
-    std::map<std::string, Tally> oursTally, stockTally;
+    auto streamer = streaming ? makeEngine(tuned) : nullptr;
+    std::vector<std::string> oursHyp, stockHyp, streamHyp;
+    std::map<std::string, Tally> oursTally, stockTally, streamTally;
     std::thread stockThread([&] {
         if (theirs) {
             stockTally = run(*theirs, set, stockHyp);
         }
     });
+    std::thread streamThread([&] {
+        if (streamer) {
+            streamTally = run(*streamer, set, streamHyp, true);
+        }
+    });
     oursTally = run(*ours, set, oursHyp);
     stockThread.join();
+    streamThread.join();
 
     if (verbose) {
         for (size_t i = 0; i < set.size(); ++i) {
             std::cout << "ref:   " << set[i].text << "\nours:  " << oursHyp[i] << "\n";
             if (theirs) {
                 std::cout << "stock: " << stockHyp[i] << "\n";
+            }
+            if (streamer) {
+                std::cout << "strm:  " << streamHyp[i] << "\n";
             }
         }
     }
@@ -258,5 +296,25 @@ int main(int argc, char** argv) {
         }
     }
     row("all real speech", oursReal, stockReal, theirs != nullptr);
+    if (streamer) {
+        auto wer = [](const Tally& t) { return 100.0 * double(t.errors) / double(std::max<size_t>(1, t.words)); };
+        auto streamRow = [&](const std::string& name, const Tally& whole, Tally stream) {
+            std::sort(stream.tailMs.begin(), stream.tailMs.end());
+            double median = stream.tailMs.empty() ? 0 : stream.tailMs[stream.tailMs.size() / 2];
+            double worst = stream.tailMs.empty() ? 0 : stream.tailMs.back();
+            std::printf("| %-18s | %6.1f %% | %6.1f %% | %5.3f | %7.1f | %7.1f |\n", name.c_str(), wer(whole),
+                        wer(stream), stream.cpuSeconds / std::max(1e-9, stream.audioSeconds), median, worst);
+        };
+        std::printf("\n| source             | whole WER | stream WER | RTF   | tail ms median | tail ms max |\n");
+        std::printf("|---|---|---|---|---|---|\n");
+        Tally streamReal;
+        for (const auto& [source, t] : streamTally) {
+            streamRow(source, oursTally[source], t);
+            if (source.rfind("flite", 0) != 0) {
+                streamReal.add(t);
+            }
+        }
+        streamRow("all real speech", oursReal, streamReal);
+    }
     return 0;
 }

@@ -90,6 +90,7 @@ Options:
   --public-url URL       origin clients reach this server at, used in download links
                          (default http://HOST:PORT of --listen)
   --threads N            HTTP worker threads (default 8)
+  --no-stream            answer /process/stream with 404, as a server without streaming does
   --help                 show this text and exit
 )";
 }
@@ -101,6 +102,10 @@ std::variant<ServerOptions, OptionsError> parseServerOptions(const std::vector<s
         const std::string& a = args[i];
         if (a == "--help" || a == "-h") {
             o.showHelp = true;
+            continue;
+        }
+        if (a == "--no-stream") {
+            o.streaming = false;
             continue;
         }
         std::string name = a;

@@ -28,6 +28,7 @@ struct ServerOptions {
     std::string modelDir;  // pocketsphinx model directory; empty = the Debian model
     int threads = 8;       // HTTP worker threads
     int decoders = 2;      // pooled pocketsphinx decoders
+    bool streaming = true; // --no-stream: /process/stream answers 404
     bool showHelp = false;
 };
 

@@ -4,6 +4,7 @@
 #include "http/Handlers.h"
 #include "http/HttpUtil.h"
 
+#include <algorithm>
 #include <cerrno>
 #include <chrono>
 #include <cstdlib>
@@ -48,7 +49,9 @@ HttpServer::HttpServer(ServerContext& context, int threads)
     const size_t workers = static_cast<size_t>(std::max(1, threads));
     server_->new_task_queue = [workers] { return new httplib::ThreadPool(workers); };
     server_->set_payload_max_length(kMaxBodyBytes);
-    server_->set_read_timeout(std::chrono::seconds(30));
+    // Also the time-out of a stalled /process/stream: the library cannot time one route apart.
+    const int readTimeoutMs = std::min(30'000, std::max(1, context.streamIdleTimeoutMs));
+    server_->set_read_timeout(readTimeoutMs / 1000, (readTimeoutMs % 1000) * 1000);
     server_->set_write_timeout(std::chrono::seconds(30));
     server_->set_keep_alive_timeout(5);
     // The library's default also sets SO_REUSEPORT, which would let a second server share a taken port.
@@ -56,6 +59,8 @@ HttpServer::HttpServer(ServerContext& context, int threads)
         int yes = 1;
         setsockopt(sock, SOL_SOCKET, SO_REUSEADDR, &yes, sizeof yes);
     });
+    // Each stream holds a worker thread while the user speaks; one is always left for everything else.
+    context_.maxOpenStreams = std::max(1, threads - 1);
     installRoutes();
 }
 
@@ -73,6 +78,12 @@ void HttpServer::installRoutes() {
     s.Post("/register", route(handleRegister));
     s.Post("/process", route(handleProcess));
     s.Post("/command", route(handleCommand));
+    if (ctx.streaming) {
+        s.Post("/process/stream",
+               [&ctx](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
+                   handleProcessStream(ctx, req, res, reader);
+               });
+    }
     s.Get("/profile", route(handleGetProfile));
     s.Post("/profile", route(handlePostProfile));
     s.Post("/style", route(handleStyle));
@@ -110,7 +121,8 @@ void HttpServer::installRoutes() {
         requestStart = {};
         r.requestBytes = req.has_header("Content-Length")
                              ? std::strtoull(req.get_header_value("Content-Length").c_str(), nullptr, 10)
-                             : req.body.size();
+                             : std::max(req.body.size(), streamedRequestBytes());
+        streamedRequestBytes() = 0;
         r.deviceId = req.get_header_value("x-device-id");
         if (!quietAccessLog) {
             writeAccessLine(r);

@@ -57,6 +57,13 @@ inline std::optional<nlohmann::json> requireJsonObject(const httplib::Request& r
     return j;
 }
 
+// Bytes of a body read through a content reader (which leaves Request::body empty), for the access log.
+// A request is read and handled on one worker thread.
+inline size_t& streamedRequestBytes() {
+    thread_local size_t bytes = 0;
+    return bytes;
+}
+
 inline std::string stringField(const nlohmann::json& j, const char* key) {
     auto it = j.find(key);
     return it != j.end() && it->is_string() ? it->get<std::string>() : std::string();

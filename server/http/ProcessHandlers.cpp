@@ -49,12 +49,7 @@ std::optional<std::string> transcribe(ServerContext& ctx, const PcmAudio& audio,
     }
     auto result = ctx.engine->transcribe(audio, vocabulary, mode);
     if (auto* err = std::get_if<SttError>(&result)) {
-        std::fprintf(stderr, "transcription failed (%s): %s\n", ctx.engine->name().c_str(), err->detail.c_str());
-        if (err->kind == SttError::Kind::unavailable) {
-            sendError(res, 503, "transcription engine unavailable");
-        } else {
-            sendError(res, 500, "processing failed");
-        }
+        answerEngineFailure(ctx, *err, res);
         return std::nullopt;
     }
     return std::get<SttText>(result).text;
@@ -68,25 +63,56 @@ void setTiming(httplib::Response& res, double engineMs, double totalMs) {
 
 } // namespace
 
+std::optional<int64_t> usedToday(ServerContext& ctx, const std::string& device) {
+    if (ctx.dailyLimit <= 0) {
+        return 0;
+    }
+    return ctx.db.usageOn(device, utcDay(ctx.clock.nowMs()));
+}
+
+void answerEngineFailure(ServerContext& ctx, const SttError& err, httplib::Response& res) {
+    std::fprintf(stderr, "transcription failed (%s): %s\n", ctx.engine->name().c_str(), err.detail.c_str());
+    if (err.kind == SttError::Kind::unavailable) {
+        sendError(res, 503, "transcription engine unavailable");
+    } else {
+        sendError(res, 500, "processing failed");
+    }
+}
+
+void answerDictation(ServerContext& ctx, const std::string& device, const std::string& raw,
+                     const std::vector<std::string>& vocabulary, const Profile& profile, const std::string& source,
+                     double engineMs, std::chrono::steady_clock::time_point start, httplib::Response& res) {
+    std::string refined = ctx.refiner.refine(RefineInput{raw, profile.stylePreset, profile.customPrompt, vocabulary});
+    const int64_t now = ctx.clock.nowMs();
+    switch (ctx.db.recordProcess(device, raw, refined, source, now, utcDay(now), ctx.dailyLimit)) {
+    case StoreOutcome::limitReached:
+        sendError(res, 429, "daily limit reached");
+        return;
+    case StoreOutcome::failed:
+        sendError(res, 500, "storage failed");
+        return;
+    case StoreOutcome::stored:
+        break;
+    }
+    setTiming(res, engineMs, fractionalMsSince(start));
+    sendJson(res, 200, {{"raw", raw}, {"refined", refined}, {"total_ms", msSince(start)}});
+}
+
 void handleProcess(ServerContext& ctx, const httplib::Request& req, httplib::Response& res) {
     const auto start = SteadyClock::now();
     auto device = requireDevice(req, res);
     if (!device) {
         return;
     }
-    const int64_t now = ctx.clock.nowMs();
-    const std::string day = utcDay(now);
     // Checked up front so a device over its limit costs no decoding; the store re-checks atomically.
-    if (ctx.dailyLimit > 0) {
-        auto used = ctx.db.usageOn(*device, day);
-        if (!used) {
-            sendError(res, 500, "storage failed");
-            return;
-        }
-        if (*used >= ctx.dailyLimit) {
-            sendError(res, 429, "daily limit reached");
-            return;
-        }
+    auto used = usedToday(ctx, *device);
+    if (!used) {
+        sendError(res, 500, "storage failed");
+        return;
+    }
+    if (ctx.dailyLimit > 0 && *used >= ctx.dailyLimit) {
+        sendError(res, 429, "daily limit reached");
+        return;
     }
     auto audio = requireAudio(req, res);
     if (!audio) {
@@ -110,22 +136,7 @@ void handleProcess(ServerContext& ctx, const httplib::Request& req, httplib::Res
     if (!raw) {
         return;
     }
-    const double engineMs = fractionalMsSince(engineStart);
-    std::string refined =
-        ctx.refiner.refine(RefineInput{*raw, profile->stylePreset, profile->customPrompt, vocabulary});
-
-    switch (ctx.db.recordProcess(*device, *raw, refined, source, ctx.clock.nowMs(), day, ctx.dailyLimit)) {
-    case StoreOutcome::limitReached:
-        sendError(res, 429, "daily limit reached");
-        return;
-    case StoreOutcome::failed:
-        sendError(res, 500, "storage failed");
-        return;
-    case StoreOutcome::stored:
-        break;
-    }
-    setTiming(res, engineMs, fractionalMsSince(start));
-    sendJson(res, 200, {{"raw", *raw}, {"refined", refined}, {"total_ms", msSince(start)}});
+    answerDictation(ctx, *device, *raw, vocabulary, *profile, source, fractionalMsSince(engineStart), start, res);
 }
 
 void handleCommand(ServerContext& ctx, const httplib::Request& req, httplib::Response& res) {

@@ -8,7 +8,9 @@
 #include "stt/SpeechEngine.h"
 #include "update/ReleaseManifest.h"
 
+#include <atomic>
 #include <cstdint>
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -24,6 +26,10 @@ struct ServerContext {
     int64_t maxLogsPerDevice = 2000;
     size_t maxLogEntriesPerRequest = 1000;
     std::string publicOrigin = "http://127.0.0.1:8790"; // download links start with it (see --public-url)
+    bool streaming = true;            // false (--no-stream): /process/stream answers 404 like an unknown path
+    int streamIdleTimeoutMs = 10'000; // a request body that stalls this long is dropped (see HttpServer)
+    int maxOpenStreams = 0;           // set by HttpServer: streams hold a worker thread each; 0 = no limit
+    std::shared_ptr<std::atomic<int>> openStreams = std::make_shared<std::atomic<int>>(0);
 };
 
 } // namespace vokari::server

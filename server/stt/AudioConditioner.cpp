@@ -7,8 +7,8 @@
 namespace vokari::server {
 namespace {
 
-constexpr size_t kFrame = 160;             // 10 ms at 16 kHz
-constexpr size_t kKeepSilence = 16000 / 4; // 250 ms of silence kept on each side for the silence model
+constexpr size_t kFrame = kConditioningFrame;
+constexpr size_t kKeepSilence = kConditioningKeepSilence;
 constexpr double kSpeechAboveFloorDb = 15.0;
 constexpr double kPeakLimit = 30000.0;
 constexpr double kTelephoneTopBandDb = -65.0; // 6-8 kHz this far below the whole: band-limited audio
@@ -57,13 +57,12 @@ double topBandDb(const std::vector<int16_t>& s, double dc) {
 
 } // namespace
 
-ConditioningResult conditionForDecoding(const PcmAudio& input) {
-    ConditioningResult out;
-    const auto& s = input.samples;
+ConditioningPlan planConditioning(const std::vector<int16_t>& s) {
+    ConditioningPlan plan;
     size_t frames = s.size() / kFrame;
+    plan.end = s.size();
     if (frames < 10) {
-        out.audio = input;
-        return out;
+        return plan;
     }
     double dc = std::accumulate(s.begin(), s.end(), 0.0) / double(s.size());
     std::vector<double> energy(frames);
@@ -92,36 +91,59 @@ ConditioningResult conditionForDecoding(const PcmAudio& input) {
     while (last > first && !voiced(last - 1)) {
         --last;
     }
-    size_t begin = 0, end = s.size();
-    bool speech = first < last && loudDb - floorDb > kSpeechAboveFloorDb;
-    if (speech) {
-        begin = first * kFrame > kKeepSilence ? first * kFrame - kKeepSilence : 0;
-        end = std::min(s.size(), last * kFrame + kKeepSilence);
+    plan.dc = dc;
+    plan.thresholdDb = threshold;
+    plan.speech = first < last && loudDb - floorDb > kSpeechAboveFloorDb;
+    if (plan.speech) {
+        plan.firstVoiced = first;
+        plan.begin = first * kFrame > kKeepSilence ? first * kFrame - kKeepSilence : 0;
+        plan.end = std::min(s.size(), last * kFrame + kKeepSilence);
     }
 
     // Telephone audio (8 kHz, upsampled) has nothing above 4 kHz, where the acoustic model expects the
     // hiss of fricatives. A quiet mirror image of 0-4 kHz in 4-8 kHz (every other sample's sign flipped)
     // gives those filters something speech-like instead of near-silence.
-    out.telephoneBand = topBandDb(s, dc) < kTelephoneTopBandDb;
-    double mirror = out.telephoneBand ? kMirrorGain : 0.0;
+    plan.telephoneBand = topBandDb(s, dc) < kTelephoneTopBandDb;
+    double mirror = plan.telephoneBand ? kMirrorGain : 0.0;
 
     double peak = 1.0;
-    for (size_t i = begin; i < end; ++i) {
+    for (size_t i = plan.begin; i < plan.end; ++i) {
         peak = std::max(peak, std::abs(double(s[i]) - dc));
     }
     // The level is left as recorded (normalising it measured no better, and worse on short commands);
     // only the mirrored band is kept from clipping.
-    double gain = mirror > 0 ? std::min(1.0, kPeakLimit / (peak * (1.0 + mirror))) : 1.0;
+    plan.gain = mirror > 0 ? std::min(1.0, kPeakLimit / (peak * (1.0 + mirror))) : 1.0;
+    return plan;
+}
 
-    out.gain = gain;
-    out.trimmedHead = begin;
-    out.trimmedTail = s.size() - end;
-    out.audio.samples.reserve(end - begin);
-    for (size_t i = begin; i < end; ++i) {
-        double x = double(s[i]) - dc;
-        double v = std::round(x * gain * (1.0 + (i % 2 == 0 ? mirror : -mirror)));
-        out.audio.samples.push_back(static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0)));
+double frameEnergyDb(const int16_t* s, size_t n, double dc) {
+    return rmsDb(s, n, dc);
+}
+
+void applyConditioning(const ConditioningPlan& plan, const int16_t* s, size_t n, size_t first,
+                       std::vector<int16_t>& out) {
+    double mirror = plan.telephoneBand ? kMirrorGain : 0.0;
+    out.reserve(out.size() + n);
+    for (size_t k = 0; k < n; ++k) {
+        size_t i = first + k;
+        double x = double(s[k]) - plan.dc;
+        double v = std::round(x * plan.gain * (1.0 + (i % 2 == 0 ? mirror : -mirror)));
+        out.push_back(static_cast<int16_t>(std::clamp(v, -32768.0, 32767.0)));
     }
+}
+
+ConditioningResult conditionForDecoding(const PcmAudio& input) {
+    ConditioningResult out;
+    if (input.samples.size() / kFrame < 10) {
+        out.audio = input;
+        return out;
+    }
+    ConditioningPlan plan = planConditioning(input.samples);
+    out.gain = plan.gain;
+    out.telephoneBand = plan.telephoneBand;
+    out.trimmedHead = plan.begin;
+    out.trimmedTail = input.samples.size() - plan.end;
+    applyConditioning(plan, input.samples.data() + plan.begin, plan.end - plan.begin, plan.begin, out.audio.samples);
     return out;
 }
 

@@ -4,6 +4,7 @@
 #include "stt/AudioConditioner.h"
 #include "stt/CommandGrammar.h"
 #include "stt/LetterToPhone.h"
+#include "stt/PocketSphinxStream.h"
 
 #include <err.h>
 #include <pocketsphinx.h>
@@ -47,7 +48,9 @@ bool isFiller(const std::string& w) {
     return w.empty() || w.front() == '<' || w.front() == '[' || w.front() == '+';
 }
 
-std::string cleanHypothesis(const char* hyp) {
+} // namespace
+
+std::string PocketSphinxEngine::cleanHypothesis(const char* hyp) {
     if (hyp == nullptr) {
         return {};
     }
@@ -65,8 +68,6 @@ std::string cleanHypothesis(const char* hyp) {
     }
     return out;
 }
-
-} // namespace
 
 std::variant<std::unique_ptr<PocketSphinxEngine>, std::string>
 PocketSphinxEngine::create(const PocketSphinxConfig& config) {
@@ -136,8 +137,21 @@ std::optional<std::string> PocketSphinxEngine::buildDecoder(Decoder& d) {
 
 PocketSphinxEngine::Decoder* PocketSphinxEngine::acquire() {
     std::unique_lock<std::mutex> guard(lock_);
-    if (!freed_.wait_for(guard, std::chrono::milliseconds(config_.acquireTimeoutMs),
-                         [this] { return !free_.empty(); })) {
+    ++waiting_;
+    bool got =
+        freed_.wait_for(guard, std::chrono::milliseconds(config_.acquireTimeoutMs), [this] { return !free_.empty(); });
+    --waiting_;
+    if (!got) {
+        return nullptr;
+    }
+    Decoder* d = free_.back();
+    free_.pop_back();
+    return d;
+}
+
+PocketSphinxEngine::Decoder* PocketSphinxEngine::tryAcquire() {
+    std::lock_guard<std::mutex> guard(lock_);
+    if (free_.empty() || waiting_ > 0) {
         return nullptr;
     }
     Decoder* d = free_.back();
@@ -197,6 +211,41 @@ std::optional<std::string> PocketSphinxEngine::decode(Decoder& d, const PcmAudio
     return cleanHypothesis(ps_get_hyp(d.ps, &score));
 }
 
+std::optional<SttError> PocketSphinxEngine::prepare(Decoder& d, const std::vector<std::string>& vocabulary) {
+    // A decoder whose rebuild failed earlier gets another try rather than being used half-built.
+    if (d.ps == nullptr || d.added.size() > kMaxLearnedWords) {
+        if (auto err = buildDecoder(d)) {
+            return SttError{SttError::Kind::unavailable, *err};
+        }
+    }
+    ps_set_search(d.ps, d.lmSearch.c_str());
+    addVocabulary(d, vocabulary);
+    return std::nullopt;
+}
+
+SttResult PocketSphinxEngine::transcribeWith(Decoder& d, const PcmAudio& audio, SttMode mode) {
+    std::optional<PcmAudio> conditioned;
+    if (config_.conditionAudio) {
+        conditioned = conditionForDecoding(audio).audio;
+    }
+    const PcmAudio& input = conditioned ? *conditioned : audio;
+
+    std::optional<std::string> grammarText;
+    if (mode == SttMode::command && d.hasGrammar && ps_set_search(d.ps, "command") == 0) {
+        grammarText = decode(d, input);
+        ps_set_search(d.ps, d.lmSearch.c_str());
+    }
+    auto openText = decode(d, input);
+    if (!openText) {
+        return SttError{SttError::Kind::failed, "pocketsphinx decode failed"};
+    }
+    if (grammarText) {
+        auto understood = [](const std::string& t) { return !CommandPlanner::plan(t).empty(); };
+        return SttText{chooseCommandTranscript(*grammarText, *openText, understood)};
+    }
+    return SttText{*openText};
+}
+
 SttResult PocketSphinxEngine::transcribe(const PcmAudio& audio, const std::vector<std::string>& vocabulary,
                                          SttMode mode) {
     Decoder* d = acquire();
@@ -208,36 +257,14 @@ SttResult PocketSphinxEngine::transcribe(const PcmAudio& audio, const std::vecto
         Decoder* d;
         ~Releaser() { self->release(d); }
     } releaser{this, d};
+    if (auto err = prepare(*d, vocabulary)) {
+        return *err;
+    }
+    return transcribeWith(*d, audio, mode);
+}
 
-    // A decoder whose rebuild failed earlier gets another try rather than being used half-built.
-    if (d->ps == nullptr || d->added.size() > kMaxLearnedWords) {
-        if (auto err = buildDecoder(*d)) {
-            return SttError{SttError::Kind::unavailable, *err};
-        }
-    }
-    ps_set_search(d->ps, d->lmSearch.c_str());
-    addVocabulary(*d, vocabulary);
-
-    std::optional<PcmAudio> conditioned;
-    if (config_.conditionAudio) {
-        conditioned = conditionForDecoding(audio).audio;
-    }
-    const PcmAudio& input = conditioned ? *conditioned : audio;
-
-    std::optional<std::string> grammarText;
-    if (mode == SttMode::command && d->hasGrammar && ps_set_search(d->ps, "command") == 0) {
-        grammarText = decode(*d, input);
-        ps_set_search(d->ps, d->lmSearch.c_str());
-    }
-    auto openText = decode(*d, input);
-    if (!openText) {
-        return SttError{SttError::Kind::failed, "pocketsphinx decode failed"};
-    }
-    if (grammarText) {
-        auto understood = [](const std::string& t) { return !CommandPlanner::plan(t).empty(); };
-        return SttText{chooseCommandTranscript(*grammarText, *openText, understood)};
-    }
-    return SttText{*openText};
+std::unique_ptr<SpeechStream> PocketSphinxEngine::openStream(const std::vector<std::string>& vocabulary) {
+    return std::make_unique<PocketSphinxStream>(*this, vocabulary);
 }
 
 } // namespace vokari::server

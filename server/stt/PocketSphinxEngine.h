@@ -33,6 +33,9 @@ struct PocketSphinxConfig {
     // estimate carries over from one utterance to the next, so a decoder's answer depended on its history.
     std::vector<std::pair<std::string, std::string>> tuning = {
         {"-maxhmmpf", "10000"}, {"-maxwpf", "20"}, {"-remove_silence", "no"}};
+    // A stream is conditioned and its cepstral mean seeded from this much of its start (at least this much
+    // after speech begins) before it is decoded; the rest is decoded as it arrives. See PocketSphinxStream.
+    int streamPrimeMs = 1000;
 };
 
 class PocketSphinxEngine final : public SpeechEngine {
@@ -43,8 +46,11 @@ public:
 
     std::string name() const override { return "pocketsphinx"; }
     SttResult transcribe(const PcmAudio& audio, const std::vector<std::string>& vocabulary, SttMode mode) override;
+    std::unique_ptr<SpeechStream> openStream(const std::vector<std::string>& vocabulary) override;
 
 private:
+    friend class PocketSphinxStream;
+
     struct Decoder {
         ps_decoder_s* ps = nullptr;
         std::string lmSearch;        // name of the open-vocabulary search
@@ -52,11 +58,21 @@ private:
         std::set<std::string> added; // words this decoder learned from vocabularies
     };
 
+    // The hypothesis as plain words: fillers and alternate-pronunciation marks removed.
+    static std::string cleanHypothesis(const char* hyp);
     explicit PocketSphinxEngine(PocketSphinxConfig config) : config_(std::move(config)) {}
     std::optional<std::string> buildDecoder(Decoder& d);
     void addVocabulary(Decoder& d, const std::vector<std::string>& vocabulary);
     std::optional<std::string> decode(Decoder& d, const PcmAudio& audio);
+    // Readies a checked-out decoder for a dictation with `vocabulary`: rebuilt if needed, open search.
+    std::optional<SttError> prepare(Decoder& d, const std::vector<std::string>& vocabulary);
+    // The whole-recording path on a prepared decoder.
+    SttResult transcribeWith(Decoder& d, const PcmAudio& audio, SttMode mode);
+    // Waits up to acquireTimeoutMs; null when none came free.
     Decoder* acquire();
+    // A free decoder now, or null. Never takes one a waiting acquire() is owed, so streams, which can
+    // buffer, cannot starve whole-recording requests, which cannot.
+    Decoder* tryAcquire();
     void release(Decoder* d);
 
     PocketSphinxConfig config_;
@@ -64,6 +80,7 @@ private:
     std::vector<Decoder*> free_;
     std::mutex lock_;
     std::condition_variable freed_;
+    int waiting_ = 0; // threads inside acquire()
 };
 
 } // namespace vokari::server

@@ -5,11 +5,14 @@
 
 #include "audio/WavReader.h"
 
+#include <memory>
 #include <string>
 #include <variant>
 #include <vector>
 
 namespace vokari::server {
+
+class SpeechStream;
 
 enum class SttMode { dictation, command };
 
@@ -30,6 +33,8 @@ public:
     virtual std::string name() const = 0;
     // `vocabulary` holds the user's terms as they wrote them.
     virtual SttResult transcribe(const PcmAudio& audio, const std::vector<std::string>& vocabulary, SttMode mode) = 0;
+    // A dictation decoded as it arrives. The default keeps the audio and calls transcribe() at the end.
+    virtual std::unique_ptr<SpeechStream> openStream(const std::vector<std::string>& vocabulary);
 };
 
 } // namespace vokari::server

@@ -23,7 +23,8 @@ std::string toneWav(double seconds, int sampleRate, int channels) {
     return encodeWav(samples, sampleRate, channels);
 }
 
-TestServer::TestServer(int64_t dailyLimit, bool withEngine, std::optional<ReleaseManifest> release)
+TestServer::TestServer(int64_t dailyLimit, bool withEngine, std::optional<ReleaseManifest> release,
+                       const std::function<void(ServerContext&)>& configure)
     : dir(makeTempDir("vokari-server-test")) {
     auto opened = Database::open((dir / "vokari.db").string());
     if (!std::holds_alternative<std::unique_ptr<Database>>(opened)) {
@@ -32,6 +33,9 @@ TestServer::TestServer(int64_t dailyLimit, bool withEngine, std::optional<Releas
     db = std::move(std::get<std::unique_ptr<Database>>(opened));
     context = std::make_unique<ServerContext>(
         ServerContext{*db, clock, withEngine ? &engine : nullptr, refiner, std::move(release), dailyLimit});
+    if (configure) {
+        configure(*context);
+    }
     http = std::make_unique<HttpServer>(*context, 4);
     http->quietAccessLog = true;
     auto bound = http->bind("127.0.0.1", 0);

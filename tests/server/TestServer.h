@@ -6,12 +6,14 @@
 #include "http/HttpServer.h"
 #include "refine/RuleRefiner.h"
 #include "storage/Database.h"
+#include "stt/BufferedSpeechStream.h"
 #include "stt/SpeechEngine.h"
 
 #include <httplib.h>
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -23,7 +25,7 @@ namespace vokari::server::test {
 class ScriptedEngine final : public SpeechEngine {
 public:
     std::string name() const override { return "scripted"; }
-    SttResult transcribe(const PcmAudio&, const std::vector<std::string>& vocabulary, SttMode mode) override {
+    SttResult transcribe(const PcmAudio& audio, const std::vector<std::string>& vocabulary, SttMode mode) override {
         std::unique_lock<std::mutex> guard(lock);
         if (holdMs > 0) {
             // Keeps requests overlapping so concurrency is exercised.
@@ -33,6 +35,7 @@ public:
         }
         lastVocabulary = vocabulary;
         lastMode = mode;
+        lastSamples = audio.samples;
         ++calls;
         if (failure) {
             return SttError{*failure, "scripted failure"};
@@ -40,7 +43,27 @@ public:
         return SttText{text};
     }
 
+    // Streams are the default buffering ones, counted so tests see when the server lets one go.
+    std::unique_ptr<SpeechStream> openStream(const std::vector<std::string>& vocabulary) override {
+        struct Counted final : SpeechStream {
+            Counted(ScriptedEngine& e, const std::vector<std::string>& v) : engine(e), inner(e, v) {
+                ++e.openStreams;
+                ++e.streamsOpened;
+            }
+            ~Counted() override { --engine.openStreams; }
+            void feed(const int16_t* s, size_t n) override { inner.feed(s, n); }
+            SttResult finish() override { return inner.finish(); }
+            size_t samplesFed() const override { return inner.samplesFed(); }
+            ScriptedEngine& engine;
+            BufferedSpeechStream inner;
+        };
+        return std::make_unique<Counted>(*this, vocabulary);
+    }
+
     std::mutex lock;
+    std::atomic<int> openStreams{0};   // streams alive now
+    std::atomic<int> streamsOpened{0}; // ever
+    std::vector<int16_t> lastSamples;
     std::string text = "hello world";
     std::optional<SttError::Kind> failure;
     std::vector<std::string> lastVocabulary;
@@ -56,8 +79,10 @@ std::string toneWav(double seconds, int sampleRate = 16000, int channels = 1);
 
 class TestServer {
 public:
+    // `configure` adjusts the context before the HTTP server is built on it.
     explicit TestServer(int64_t dailyLimit = 1000, bool withEngine = true,
-                        std::optional<ReleaseManifest> release = std::nullopt);
+                        std::optional<ReleaseManifest> release = std::nullopt,
+                        const std::function<void(ServerContext&)>& configure = {});
     ~TestServer();
 
     httplib::Client client() const;
