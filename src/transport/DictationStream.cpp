@@ -82,8 +82,10 @@ void DictationStream::settle(std::unique_lock<std::mutex>& lock) {
     auto done = std::move(completion);
     lock.unlock();
 
+    // 503 too: a backend that could not take one more stream (or has no engine) may still take the WAV, and a
+    // second 503 from /process costs nothing the user would notice.
     const auto* response = std::get_if<HttpResponse>(&result);
-    if (response && !isRefusal(response->status)) {
+    if (response && !isRefusal(response->status) && response->status != 503) {
         done(RefineClient::processResultFor(result));
         return;
     }

@@ -1,8 +1,9 @@
 #pragma once
 // One dictation streamed to "/process/stream" while it is recorded: a compact JSON line with the request's
 // fields, then the raw audio, sent chunked (about 100 ms per chunk) until the recording ends. Its answer is read
-// exactly as a "/process" answer. When the stream cannot be opened, is refused (404/405/501), breaks or times
-// out, the recording goes to the fallback (one ordinary request with the whole WAV) once it has ended. Any
+// exactly as a "/process" answer. When the stream cannot be opened (also 503: no room for one more stream), is
+// refused (404/405/501), breaks or times out, the recording goes to the fallback (one ordinary request with the
+// whole WAV) once it has ended. Any
 // thread; created by RefineClient::openStream and shared with the transport's completion.
 #include "http/HttpTransport.h"
 #include "http/UploadStream.h"

@@ -106,7 +106,7 @@ TEST_F(DictationStreamHttpTest, StreamsTheFieldsAndTheAudioWhileRecordingAndRead
                           Case{{429, R"({"error":"daily limit"})"}, "rateLimited"},
                           Case{{400, R"({"error":"missing audio"})"}, "error(No audio captured)"},
                           Case{{500, R"({"error":"processing failed"})"}, "error(Processing failed — try again)"},
-                          Case{{503, ""}, "error(Server temporarily unavailable)"}}) {
+                          Case{{413, R"({"error":"too large"})"}, "error(Server error — try again)"}}) {
         SCOPED_TRACE(c.expected);
         auto client = make();
         auto before = server.requests().size();
@@ -145,6 +145,9 @@ TEST_F(DictationStreamHttpTest, ARefusedBrokenOrSilentStreamEndsInExactlyOneProc
     for (const Case& c :
          {Case{"404 at once", {.status = 404, .body = R"({"error":"not found"})", .answerBeforeBody = true}, true},
           Case{"405 after the body", {.status = 405, .body = ""}, true}, Case{"501", {.status = 501, .body = ""}, true},
+          Case{"503 at once",
+               {.status = 503, .body = R"({"error":"too many streams at once"})", .answerBeforeBody = true},
+               false},
           Case{"closed mid-stream", {.closeAfterBodyBytes = 5000}, false},
           Case{"closed after the body", {.closeWithoutAnswer = true}, false},
           // libcurl counts a quiet second only once its 5 s speed window has drained: this case takes about 7 s.
