@@ -13,7 +13,8 @@ runs="${2:-5}"
 idle="${3:-60}"
 path_runs="${4:-5}"
 root="$(cd "$(dirname "${BASH_SOURCE[0]}")/../.." && pwd)"
-export VOKARI_APP="$build/src/app/qt/vokari" VOKARI_SERVER="$build/server/vokari-server"
+# VOKARI_SERVER may name a server from another build (an optimised one beside a Debug app).
+export VOKARI_APP="$build/src/app/qt/vokari" VOKARI_SERVER="${VOKARI_SERVER:-$build/server/vokari-server}"
 export VOKARI_E2E_TARGET="$build/tests/e2e/vokari_e2e_target"
 source "$root/tests/e2e/e2e_lib.sh"
 
