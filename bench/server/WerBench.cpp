@@ -10,7 +10,10 @@
 // time over the audio's duration, so other load on the machine does not distort it.
 // --stream adds the streaming path (/process/stream) beside it: the same engine settings, the audio fed in
 // 100 ms blocks, with its word error rate and the CPU time finish() takes after the last block (the work
-// left when the user stops speaking); --prime sets how much audio a stream waits for before decoding.
+// left when the user stops speaking); --prime sets how much audio a stream waits for before decoding, --pause
+// how much silence after the 0.25 s margin closes a stream's utterance.
+// --tail SECONDS instead joins the set's real recordings into one utterance of that length and prints the
+// work after its last block (median of 3) for a stream, beside the whole-file decode of the same audio.
 #include "audio/WavReader.h"
 #include "stt/CommandGrammar.h"
 #include "stt/PocketSphinxEngine.h"
@@ -163,6 +166,7 @@ int main(int argc, char** argv) {
     }
     size_t every = 1;
     bool flite = false, stock = true, verbose = false, streaming = false;
+    double tailSeconds = 0;
     std::string only;
     PocketSphinxConfig tuned;
     for (int i = 2; i < argc; ++i) {
@@ -175,6 +179,10 @@ int main(int argc, char** argv) {
             only = argv[++i];
         } else if (a == "--stream") {
             streaming = true;
+        } else if (a == "--tail" && i + 1 < argc) {
+            tailSeconds = std::atof(argv[++i]);
+        } else if (a == "--pause" && i + 1 < argc) {
+            tuned.streamPauseSplitMs = std::atoi(argv[++i]);
         } else if (a == "--prime" && i + 1 < argc) {
             tuned.streamPrimeMs = std::atoi(argv[++i]);
         } else if (a == "--stock-off") {
@@ -238,6 +246,28 @@ int main(int argc, char** argv) {
     if (set.empty()) {
         std::cerr << "no utterances\n";
         return 1;
+    }
+    if (tailSeconds > 0) {
+        PcmAudio joined;
+        for (size_t i = 0; joined.seconds() < tailSeconds; i = (i + 1) % set.size()) {
+            joined.samples.insert(joined.samples.end(), set[i].audio.samples.begin(), set[i].audio.samples.end());
+        }
+        joined.samples.resize(static_cast<size_t>(tailSeconds * PcmAudio::kSampleRate));
+        auto engine = makeEngine(tuned);
+        std::vector<double> tails, wholes;
+        for (int i = 0; i < 3; ++i) {
+            double tail = 0, before = threadCpuSeconds();
+            streamed(*engine, joined, tail);
+            tails.push_back(tail);
+            before = threadCpuSeconds();
+            engine->transcribe(joined, {}, SttMode::dictation);
+            wholes.push_back(1000.0 * (threadCpuSeconds() - before));
+        }
+        std::sort(tails.begin(), tails.end());
+        std::sort(wholes.begin(), wholes.end());
+        std::printf("%.0f s utterance: stream work after the last block %.0f ms CPU; whole-file decode %.0f ms CPU\n",
+                    tailSeconds, tails[1], wholes[1]);
+        return 0;
     }
 
     PocketSphinxConfig stockConfig;

@@ -35,7 +35,9 @@ struct PocketSphinxConfig {
         {"-maxhmmpf", "10000"}, {"-maxwpf", "20"}, {"-remove_silence", "no"}};
     // A stream is conditioned and its cepstral mean seeded from this much of its start (at least this much
     // after speech begins) before it is decoded; the rest is decoded as it arrives. See PocketSphinxStream.
-    int streamPrimeMs = 1000;
+    int streamPrimeMs = 2000;
+    // Silence after the 0.25 s margin that closes a stream's utterance so far (see PocketSphinxStream).
+    int streamPauseSplitMs = 500;
 };
 
 class PocketSphinxEngine final : public SpeechEngine {

@@ -24,17 +24,24 @@ constexpr size_t kMaxPiece = 16000;
 PocketSphinxStream::PocketSphinxStream(PocketSphinxEngine& engine, std::vector<std::string> vocabulary)
     : engine_(engine), vocabulary_(std::move(vocabulary)),
       primeSamples_(static_cast<size_t>(std::max(0, engine.config_.streamPrimeMs)) * 16),
+      pauseSplit_(static_cast<size_t>(std::max(10, engine.config_.streamPauseSplitMs)) * 16),
       nextPlanAt_(std::max<size_t>(primeSamples_, kFrame * 10)) {
     takeDecoder(false);
 }
 
 PocketSphinxStream::~PocketSphinxStream() {
+    letGo();
+}
+
+void PocketSphinxStream::letGo() {
     endUtterance();
     if (fe_ != nullptr) {
         fe_free(fe_);
+        fe_ = nullptr;
     }
     if (decoder_ != nullptr) {
         engine_.release(decoder_);
+        decoder_ = nullptr;
     }
 }
 
@@ -70,7 +77,36 @@ void PocketSphinxStream::feed(const int16_t* samples, size_t count) {
     if (started_) {
         classifyFrames(false);
         decodeUpTo(std::min(audio_.size(), keepUntil_));
+        if (inUtterance_ && decoded_ >= keepUntil_ && classified_ * kFrame >= keepUntil_ + pauseSplit_) {
+            closeSegment();
+        }
     }
+}
+
+void PocketSphinxStream::closeSegment() {
+    inUtterance_ = false;
+    ps_decoder_t* ps = decoder_->ps;
+    if (ps_end_utt(ps) < 0) {
+        error_ = SttError{SttError::Kind::failed, "pocketsphinx decode failed"};
+        return;
+    }
+    int32 score = 0;
+    std::string words = PocketSphinxEngine::cleanHypothesis(ps_get_hyp(ps, &score));
+    if (!words.empty()) {
+        text_ += text_.empty() ? "" : " ";
+        text_ += words;
+    }
+}
+
+// Speech after a closed segment: a new utterance from the silence margin before it.
+void PocketSphinxStream::openSegment(size_t firstVoicedFrame) {
+    size_t start = firstVoicedFrame * kFrame;
+    decoded_ = std::max(decoded_, start > kKeep ? start - kKeep : 0);
+    if (fe_start_utt(fe_) < 0 || ps_start_utt(decoder_->ps) < 0) {
+        error_ = SttError{SttError::Kind::failed, "pocketsphinx stream could not start"};
+        return;
+    }
+    inUtterance_ = true;
 }
 
 void PocketSphinxStream::tryStart() {
@@ -80,7 +116,8 @@ void PocketSphinxStream::tryStart() {
     if (engine_.config_.conditionAudio) {
         plan_ = planConditioning(audio_);
         if (!plan_.speech) {
-            nextPlanAt_ = audio_.size() + kReplanEvery;
+            // Growing steps: a long silence is planned over O(log n) times, not every half second.
+            nextPlanAt_ = audio_.size() + std::max(kReplanEvery, audio_.size() / 4);
             return;
         }
         size_t onset = plan_.firstVoiced * kFrame;
@@ -107,6 +144,7 @@ void PocketSphinxStream::tryStart() {
     feat->cmn = CMN_LIVE;
     cepSum_.assign(static_cast<size_t>(fe_get_output_size(fe_)), 0.0);
     started_ = true;
+    inUtterance_ = true;
     decoded_ = plan_.begin;
     classified_ = plan_.begin / kFrame;
     keepUntil_ = decoded_;
@@ -126,6 +164,9 @@ void PocketSphinxStream::classifyFrames(bool atEnd) {
             run += frameEnergyDb(audio_.data() + k * kFrame, kFrame, plan_.dc) > plan_.thresholdDb ? 1 : 0;
         }
         if (run >= 2) {
+            if (!inUtterance_ && !error_) {
+                openSegment(f);
+            }
             keepUntil_ = std::max(keepUntil_, (f + 1) * kFrame + kKeep);
         }
         ++classified_;
@@ -187,11 +228,21 @@ void PocketSphinxStream::endUtterance() {
         return;
     }
     started_ = false;
-    ps_end_utt(decoder_->ps);
+    if (inUtterance_) {
+        inUtterance_ = false;
+        ps_end_utt(decoder_->ps);
+    }
     ps_get_feat(decoder_->ps)->cmn = static_cast<cmn_type_t>(savedCmn_);
 }
 
 SttResult PocketSphinxStream::finish() {
+    SttResult result = decodeRest();
+    letGo(); // the decoder goes back to the pool as soon as the text is known
+    error_ = SttError{SttError::Kind::failed, "stream already finished"};
+    return result;
+}
+
+SttResult PocketSphinxStream::decodeRest() {
     takeDecoder(true);
     if (error_) {
         return *error_;
@@ -202,18 +253,13 @@ SttResult PocketSphinxStream::finish() {
     }
     classifyFrames(true);
     decodeUpTo(std::min(audio_.size(), keepUntil_));
+    if (inUtterance_ && !error_) {
+        closeSegment();
+    }
     if (error_) {
         return *error_;
     }
-    ps_decoder_t* ps = decoder_->ps;
-    started_ = false;
-    int rc = ps_end_utt(ps);
-    ps_get_feat(ps)->cmn = static_cast<cmn_type_t>(savedCmn_);
-    if (rc < 0) {
-        return SttError{SttError::Kind::failed, "pocketsphinx decode failed"};
-    }
-    int32 score = 0;
-    return SttText{PocketSphinxEngine::cleanHypothesis(ps_get_hyp(ps, &score))};
+    return SttText{text_};
 }
 
 } // namespace vokari::server

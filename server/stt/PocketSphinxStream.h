@@ -3,10 +3,12 @@
 //
 // The whole-recording path owes its accuracy to seeing everything at once: silence trimmed by the
 // recording's own noise floor, telephone audio detected, and the cepstral mean taken over the whole
-// utterance. A stream gets as close as it can: it waits for its first second (and half a second after
-// speech starts), plans the conditioning from that, seeds the cepstral mean with the mean of that audio,
+// utterance. A stream gets as close as it can: it waits for its first two seconds (and half a second
+// after speech starts), plans the conditioning from that, seeds the cepstral mean with the mean of that audio,
 // then decodes each block as it arrives with the mean of everything so far. Trailing silence is held back
-// and only decoded when speech resumes, so the end is trimmed as the whole-recording path trims it. A
+// and only decoded when speech resumes, so the end is trimmed as the whole-recording path trims it; a pause
+// of 0.75 s or more closes the utterance so far (its final passes run while the user is silent), and the
+// speech after it starts a new one from its silence margin. A
 // recording that ends before decoding started is decoded whole, exactly as /process would.
 //
 // Decoders: one is taken at open when free (the vocabulary is loaded then, before any audio); otherwise
@@ -45,6 +47,10 @@ private:
     void classifyFrames(bool atEnd);
     void decodeUpTo(size_t end);
     void endUtterance();
+    SttResult decodeRest();
+    void closeSegment();
+    void openSegment(size_t firstVoicedFrame);
+    void letGo(); // ends any utterance and returns the decoder
 
     PocketSphinxEngine& engine_;
     std::vector<std::string> vocabulary_;
@@ -53,8 +59,13 @@ private:
     std::optional<SttError> error_;
 
     size_t primeSamples_;
-    size_t nextPlanAt_;    // audio length at which the conditioning is (re)planned
-    bool started_ = false; // the utterance is open in the decoder
+    // A pause this long after the silence margin closes the utterance so far: its final passes run while
+    // the user is silent, and only the speech after the last pause is left for the end.
+    size_t pauseSplit_;
+    size_t nextPlanAt_;        // audio length at which the conditioning is (re)planned
+    bool started_ = false;     // live decoding began (the decoder's mean is ours until letGo)
+    bool inUtterance_ = false; // an utterance is open in the decoder
+    std::string text_;         // words of the segments closed at pauses
     ConditioningPlan plan_;
     size_t classified_ = 0; // frames whose voicing is decided
     size_t keepUntil_ = 0;  // samples before this are speech or the silence margin after it

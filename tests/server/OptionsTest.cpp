@@ -32,6 +32,8 @@ TEST(ServerOptions, DefaultsAndEveryOption) {
     EXPECT_EQ(o.host + ":" + std::to_string(o.port) + " " + o.dataDir + " " + o.releasesDir, "0.0.0.0:9000 /tmp/x /r");
     EXPECT_EQ(o.dailyLimit, 0);
     EXPECT_EQ(o.threads, 3);
+    EXPECT_TRUE(o.streaming);
+    EXPECT_FALSE(std::get<ServerOptions>(parseServerOptions({"--no-stream"}, fakeEnv)).streaming);
     EXPECT_EQ(std::get<ServerOptions>(parseServerOptions({"--listen", "[::1]:80"}, fakeEnv)).host, "::1");
 
     // Download links: the listen address with the bound port by default, else --public-url without trailing '/'.
