@@ -105,6 +105,10 @@ void BackendConnection::process(std::vector<std::uint8_t> audioData, std::string
     });
 }
 
+std::shared_ptr<ProcessStream> BackendConnection::openStream(std::string source) {
+    return refineClient ? refineClient->openStream(std::move(source)) : nullptr;
+}
+
 void BackendConnection::sendCommand(std::vector<std::uint8_t> audioData, std::string screenshotBase64,
                                     Completion completion) {
     std::weak_ptr<BackendConnection> weak = weak_from_this();

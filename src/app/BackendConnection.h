@@ -43,6 +43,8 @@ public:
     // Whether a request can leave at all: a transport and an origin that forms URLs (known before the client is).
     bool isConfigured() const override;
     void process(std::vector<std::uint8_t> audioData, std::string source, ProcessCompletion completion) override;
+    // Before the client exists a recording is not streamed; it goes to process() when it ends.
+    std::shared_ptr<ProcessStream> openStream(std::string source) override;
     void sendCommand(std::vector<std::uint8_t> audioData, std::string screenshotBase64, Completion completion) override;
     void syncStyle(const std::string& preset, const std::string& customPrompt);
     void syncVocab(const std::string& vocab);

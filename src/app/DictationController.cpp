@@ -77,14 +77,20 @@ void DictationController::setupAudio(std::shared_ptr<AudioCapture> capture) {
     std::weak_ptr<DictationController> weak = weak_from_this();
     // Runs on the audio thread: it touches only the session slot and the queue, never the controller, so the
     // controller is never kept alive (or destroyed) there.
-    audioCapture->onAudioBuffer = [weak, slot = currentSession, queue = &mainQueue](const AudioBuffer16k& buffer) {
-        std::shared_ptr<DictationSession> session;
+    audioCapture->onAudioBuffer = [weak, slot = currentSession, queue = &mainQueue,
+                                   pcm = std::string()](const AudioBuffer16k& buffer) mutable {
         {
+            // Both appends under the slot's lock: once the main thread took the recording, no buffer reaches
+            // the stream that the WAV lacks, or the other way round. Each append only copies.
             std::lock_guard lock(slot->mutex);
-            session = slot->session;
-        }
-        if (session) {
-            session->appendSamples(buffer.samples);
+            if (slot->session) {
+                slot->session->appendSamples(buffer.samples);
+            }
+            if (slot->stream) {
+                pcm.clear();
+                DictationSession::appendPCM(pcm, buffer.samples);
+                slot->stream->appendAudio(pcm);
+            }
         }
         if (weak.expired()) {
             return;
@@ -169,6 +175,7 @@ void DictationController::toggleDictation() {
     case VokariState::listening:
         if (settings.commandModeEnabled() && !isCommandMode && isShorterThan(interval, doubleTapThreshold)) {
             isCommandMode = true;
+            abandonStream(); // commands go to /command
             playSound("Submarine");
             debugLog("⚡️ Command mode activated (double-tap while recording)");
             return;
@@ -191,15 +198,19 @@ void DictationController::startDictation() {
     if (appState.state.get() != VokariState::idle) {
         return;
     }
+    // An ordinary dictation streams while it records, when the backend takes streams; the stream is there before
+    // capture starts, so that it gets the first buffer.
+    auto stream = backendConfigured() ? refineService->openStream("dictation") : nullptr;
     std::weak_ptr<DictationController> weak = weak_from_this();
     std::optional<bool> outcomeDuringStart;
     if (std::exchange(holdCapturePending, false)) {
         // Capture has been running since the key went down: its session is this recording.
+        attachStream(std::move(stream));
         outcomeDuringStart = std::exchange(holdCaptureOutcome, std::nullopt);
     } else if (audioCapture) {
         // Capture is asked for first, before anything else the press sets off: the user starts speaking at once,
         // and whatever the sound server is not yet recording is lost. The session is there for its first buffer.
-        setCurrentSession(std::make_shared<DictationSession>());
+        setCurrentSession(std::make_shared<DictationSession>(), std::move(stream));
         auto during = std::make_shared<std::optional<bool>>();
         auto startReturned = std::make_shared<bool>(false);
         audioCapture->onCaptureStarted = [weak, during, startReturned](bool ok) {
@@ -215,7 +226,7 @@ void DictationController::startDictation() {
         *startReturned = true;
         outcomeDuringStart = *during;
     } else {
-        setCurrentSession(std::make_shared<DictationSession>());
+        setCurrentSession(std::make_shared<DictationSession>(), std::move(stream));
     }
 
     dictationTargetApp = workspace ? workspace->frontmostApplication() : std::nullopt;
@@ -344,9 +355,40 @@ std::shared_ptr<DictationSession> DictationController::sessionInProgress() const
     return currentSession->session;
 }
 
-void DictationController::setCurrentSession(std::shared_ptr<DictationSession> session) {
+void DictationController::setCurrentSession(std::shared_ptr<DictationSession> session,
+                                            std::shared_ptr<ProcessStream> stream) {
+    std::shared_ptr<ProcessStream> left;
+    {
+        std::lock_guard lock(currentSession->mutex);
+        currentSession->session = std::move(session);
+        left = std::exchange(currentSession->stream, std::move(stream));
+    }
+    if (left) {
+        left->abort();
+    }
+}
+
+void DictationController::attachStream(std::shared_ptr<ProcessStream> stream) {
+    if (!stream) {
+        return;
+    }
     std::lock_guard lock(currentSession->mutex);
-    currentSession->session = std::move(session);
+    // What was recorded before the stream existed goes first, under the lock the audio thread appends under.
+    if (currentSession->session) {
+        stream->appendAudio(currentSession->session->pcmData());
+    }
+    currentSession->stream = std::move(stream);
+}
+
+void DictationController::abandonStream() {
+    std::shared_ptr<ProcessStream> left;
+    {
+        std::lock_guard lock(currentSession->mutex);
+        left = std::exchange(currentSession->stream, nullptr);
+    }
+    if (left) {
+        left->abort();
+    }
 }
 
 bool DictationController::backendConfigured() const {
@@ -360,27 +402,38 @@ void DictationController::cancelMaxDurationTimer() {
     }
 }
 
-std::shared_ptr<DictationSession> DictationController::endRecording() {
+std::shared_ptr<DictationSession> DictationController::endRecording(std::shared_ptr<ProcessStream>* keepStream) {
     cancelMaxDurationTimer();
     auto session = sessionInProgress();
     if (audioCapture) {
         audioCapture->stopCapture();
     }
     appState.isDictating = false;
+    if (keepStream) {
+        std::lock_guard lock(currentSession->mutex);
+        *keepStream = std::exchange(currentSession->stream, nullptr);
+    }
     setCurrentSession(nullptr);
     return session;
 }
 
 void DictationController::stopDictation() {
-    auto session = endRecording();
+    std::shared_ptr<ProcessStream> stream;
+    auto session = endRecording(&stream);
 
     if (!session || !backendConfigured()) {
+        if (stream) {
+            stream->abort();
+        }
         appState.state = VokariState::idle;
         hideIndicator();
         return;
     }
     double duration = session->durationSeconds();
     if (duration < minRecordingSeconds) {
+        if (stream) {
+            stream->abort(); // the backend keeps nothing of it
+        }
         rejectTooShort();
         return;
     }
@@ -394,14 +447,20 @@ void DictationController::stopDictation() {
 
     // The answer is pasted where this recording began, even if a newer recording has picked another target.
     std::weak_ptr<DictationController> weak = weak_from_this();
-    refineService->process(std::move(wav), "dictation",
-                           [weak, generation, target = dictationTargetApp, queue = &mainQueue](ProcessResult result) {
-                               queue->post([weak, generation, target, result = std::move(result)] {
-                                   if (auto self = weak.lock()) {
-                                       self->handleProcessResult(generation, target, result);
-                                   }
-                               });
-                           });
+    auto handler = [weak, generation, target = dictationTargetApp, queue = &mainQueue](ProcessResult result) {
+        queue->post([weak, generation, target, result = std::move(result)] {
+            if (auto self = weak.lock()) {
+                self->handleProcessResult(generation, target, result);
+            }
+        });
+    };
+    // A streamed recording is answered by its stream, which falls back to one ordinary request with this WAV.
+    answeringStream = stream;
+    if (stream) {
+        stream->finish(std::move(wav), std::move(handler));
+    } else {
+        refineService->process(std::move(wav), "dictation", std::move(handler));
+    }
 }
 
 void DictationController::rejectTooShort() {
@@ -456,7 +515,11 @@ void DictationController::cancelDictation() {
     if (state == VokariState::processing) {
         sentDictations.erase(dictationGeneration); // cancelled: nothing of it is kept
         ++dictationGeneration;                     // the pending answer will be dropped
+        if (answeringStream) {
+            answeringStream->abort(); // and a stream still waiting for it sends nothing more
+        }
     }
+    answeringStream.reset();
     isCommandMode = false;
     cancelMaxDurationTimer();
     playSound("Basso");

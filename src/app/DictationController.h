@@ -98,22 +98,29 @@ public:
     void shutdown();
 
 private:
-    // The recording in progress, shared with the audio thread, which appends to it under this small lock.
+    // The recording in progress and its stream to the backend (when one is open), shared with the audio thread,
+    // which appends to both under this small lock, so the stream carries exactly the samples of the WAV.
     struct SessionSlot {
         std::mutex mutex;
         std::shared_ptr<DictationSession> session;
+        std::shared_ptr<ProcessStream> stream;
     };
 
     explicit DictationController(Dependencies deps);
     void observeMenuNotifications();
 
     std::shared_ptr<DictationSession> sessionInProgress() const;
-    void setCurrentSession(std::shared_ptr<DictationSession> session);
+    // Replaces the recording in progress; a stream left in the slot is given up (the backend keeps nothing).
+    void setCurrentSession(std::shared_ptr<DictationSession> session, std::shared_ptr<ProcessStream> stream = nullptr);
+    // Gives the recording in progress a stream, starting with the audio it already holds.
+    void attachStream(std::shared_ptr<ProcessStream> stream);
+    void abandonStream();
     bool backendConfigured() const;
     void stopFromToggle();
     void cancelMaxDurationTimer();
-    // Stops the timer and capture and takes the recording in progress (absent when none).
-    std::shared_ptr<DictationSession> endRecording();
+    // Stops the timer and capture and takes the recording in progress (absent when none). Its stream is handed
+    // to `keepStream` when given, else given up.
+    std::shared_ptr<DictationSession> endRecording(std::shared_ptr<ProcessStream>* keepStream = nullptr);
 
     // Hold mode: capture from the key going down, kept if it becomes a hold, dropped if it comes up sooner.
     void beginHoldCapture();
@@ -177,6 +184,8 @@ private:
         std::string keptId;
     };
     std::map<std::uint64_t, SentDictation> sentDictations;
+    // The stream whose answer is awaited: a cancel gives it up, so no fallback request follows.
+    std::shared_ptr<ProcessStream> answeringStream;
 
     Subscription hotkeyChangedObserver;
     Subscription startDictationObserver;

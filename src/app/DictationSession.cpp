@@ -21,21 +21,7 @@ void put16(std::uint8_t* p, std::uint16_t v) {
     p[1] = static_cast<std::uint8_t>(v >> 8);
 }
 
-void encodeInto(std::uint8_t* out, std::span<const float> samples) {
-    const auto dataSize = static_cast<std::uint32_t>(samples.size() * 2);
-    std::copy_n("RIFF", 4, out);
-    put32(out + 4, 36 + dataSize);
-    std::copy_n("WAVEfmt ", 8, out + 8);
-    put32(out + 16, 16);
-    put16(out + 20, 1);     // integer PCM
-    put16(out + 22, 1);     // mono
-    put32(out + 24, 16000); // sample rate
-    put32(out + 28, 32000); // byte rate
-    put16(out + 32, 2);     // block alignment
-    put16(out + 34, 16);    // bits per sample
-    std::copy_n("data", 4, out + 36);
-    put32(out + 40, dataSize);
-    std::uint8_t* p = out + 44;
+void encodeSamples(std::uint8_t* p, std::span<const float> samples) {
     const std::size_t n = samples.size();
     const float* in = samples.data();
     for (std::size_t i = 0; i < n; ++i) {
@@ -50,6 +36,23 @@ void encodeInto(std::uint8_t* out, std::span<const float> samples) {
             put16(p + 2 * i, static_cast<std::uint16_t>(v));
         }
     }
+}
+
+void encodeInto(std::uint8_t* out, std::span<const float> samples) {
+    const auto dataSize = static_cast<std::uint32_t>(samples.size() * 2);
+    std::copy_n("RIFF", 4, out);
+    put32(out + 4, 36 + dataSize);
+    std::copy_n("WAVEfmt ", 8, out + 8);
+    put32(out + 16, 16);
+    put16(out + 20, 1);     // integer PCM
+    put16(out + 22, 1);     // mono
+    put32(out + 24, 16000); // sample rate
+    put32(out + 28, 32000); // byte rate
+    put16(out + 32, 2);     // block alignment
+    put16(out + 34, 16);    // bits per sample
+    std::copy_n("data", 4, out + 36);
+    put32(out + 40, dataSize);
+    encodeSamples(out + 44, samples);
 }
 
 } // namespace
@@ -76,11 +79,24 @@ std::vector<std::uint8_t> DictationSession::encodeWAV(std::span<const float> sam
     return out;
 }
 
+void DictationSession::appendPCM(std::string& out, std::span<const float> samples) {
+    std::size_t at = out.size();
+    out.resize(at + samples.size() * 2);
+    encodeSamples(reinterpret_cast<std::uint8_t*>(out.data() + at), samples);
+}
+
 std::vector<std::uint8_t> DictationSession::getWAVData() const {
     // Encoding straight from the store under the lock avoids copying a 300 s recording first; the audio
     // thread waits a few milliseconds at most, once per recording.
     std::lock_guard guard(lock);
     return encodeWAV(samples);
+}
+
+std::string DictationSession::pcmData() const {
+    std::lock_guard guard(lock);
+    std::string out;
+    appendPCM(out, samples);
+    return out;
 }
 
 } // namespace vokari

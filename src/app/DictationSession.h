@@ -22,7 +22,13 @@ public:
     // A complete WAV file (16 kHz mono 16-bit PCM) of the samples stored at the moment of the call.
     std::vector<std::uint8_t> getWAVData() const;
 
+    // The samples stored so far, as a stream of the recording carries them.
+    std::string pcmData() const;
+
     static std::vector<std::uint8_t> encodeWAV(std::span<const float> samples);
+    // The same samples as the WAV's data chunk holds them (16-bit little-endian), appended to `out`: what a
+    // stream of the recording carries.
+    static void appendPCM(std::string& out, std::span<const float> samples);
 
 private:
     std::string sessionId;

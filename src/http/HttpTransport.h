@@ -13,6 +13,8 @@
 
 namespace vokari {
 
+class UploadStream;
+
 // URL-error codes the user messages depend on.
 namespace urlError {
 inline constexpr int unknown = -1;
@@ -87,6 +89,11 @@ public:
     // on a worker thread. Transports that cannot write files fail at once with urlError::unsupportedURL.
     virtual void download(DownloadRequest request, std::shared_ptr<RequestCancellation> cancellation,
                           HttpCompletion completion);
+    // The same with a body produced while the request runs (sent chunked; request.body is ignored). The time-out
+    // bounds the connect and any stretch without progress while bytes wait to go or the answer is due; a body
+    // with nothing to send yet is never timed out. upload->abort() cancels the request: the connection is closed
+    // and the completion gets "cancelled". A transport that cannot stream fails at once with code -1.
+    virtual void sendStreaming(HttpRequest request, std::shared_ptr<UploadStream> upload, HttpCompletion completion);
 };
 
 // Fails every request with code -1, completing on the caller's thread before send() returns: what a client

@@ -1,5 +1,7 @@
 #include "net/CurlTransport.h"
 
+#include "http/UploadStream.h"
+
 #include <curl/curl.h>
 
 #include <algorithm>
@@ -29,8 +31,13 @@ struct Transfer {
     bool tooLarge = false;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     std::shared_ptr<DownloadSink> download; // set for downloads to a file
+    std::shared_ptr<UploadStream> upload; // a body still being produced, sent chunked
+    bool uploadPaused = false;
 
     ~Transfer() {
+        if (upload) {
+            upload->close();
+        }
         if (easy) {
             curl_easy_cleanup(easy);
         }
@@ -47,6 +54,25 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
     }
     t->responseBody.append(data, n);
     return n;
+}
+
+// Hands a streamed body to libcurl as it comes; with nothing waiting yet the upload pauses until the producer
+// wakes the worker.
+std::size_t onUpload(char* out, std::size_t size, std::size_t count, void* user) {
+    auto* t = static_cast<Transfer*>(user);
+    std::size_t taken = 0;
+    switch (t->upload->read(out, size * count, taken)) {
+    case UploadStream::Read::data:
+        return taken;
+    case UploadStream::Read::end:
+        return 0;
+    case UploadStream::Read::aborted:
+        return CURL_READFUNC_ABORT;
+    case UploadStream::Read::wait:
+        break;
+    }
+    t->uploadPaused = true;
+    return CURL_READFUNC_PAUSE;
 }
 
 void globalInit() {
@@ -140,7 +166,9 @@ struct CurlTransport::Impl {
     std::atomic<std::size_t> connections{0};
     std::thread worker;
 
+    void enqueue(std::unique_ptr<Transfer> t);
     void loop();
+    void resumeUploads(std::vector<std::unique_ptr<Transfer>>& running);
     bool start(Transfer& t);
     void finish(std::unique_ptr<Transfer> t, HttpResult result);
 };
@@ -287,12 +315,37 @@ void CurlTransport::download(DownloadRequest request, std::shared_ptr<RequestCan
             }
         });
     }
+    impl->enqueue(std::move(t));
+}
+
+void CurlTransport::sendStreaming(HttpRequest request, std::shared_ptr<UploadStream> upload,
+                                  HttpCompletion completion) {
+    std::weak_ptr<Impl> weak = impl;
+    upload->setWakeup([weak] {
+        if (auto state = weak.lock()) {
+            std::lock_guard lock(state->mutex);
+            if (state->multi) {
+                curl_multi_wakeup(state->multi);
+            }
+        }
+    });
+    auto t = std::make_unique<Transfer>();
+    t->request = std::move(request);
+    t->completion = std::move(completion);
+    t->maxBytes = impl->options.maxResponseBytes;
+    t->upload = std::move(upload);
+    impl->enqueue(std::move(t));
+}
+
+// As send() queues: also while shutting down, so the completion runs on the worker (or, once it is gone, on a
+// thread of its own), never on the caller's thread.
+void CurlTransport::Impl::enqueue(std::unique_ptr<Transfer> t) {
     {
-        std::lock_guard lock(impl->mutex);
-        if (!impl->workerFinished) {
-            ++impl->inFlight;
-            impl->incoming.push_back(std::move(t));
-            curl_multi_wakeup(impl->multi);
+        std::lock_guard lock(mutex);
+        if (!workerFinished) {
+            ++inFlight;
+            incoming.push_back(std::move(t));
+            curl_multi_wakeup(multi);
             return;
         }
     }
@@ -340,12 +393,21 @@ bool CurlTransport::Impl::start(Transfer& t) {
     double timeout = t.request.timeoutSeconds > 0 ? t.request.timeoutSeconds : 60.0;
     if (options.timeoutCapSeconds > 0) {
         timeout = std::min(timeout, options.timeoutCapSeconds);
-        curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeoutCapSeconds * 1000.0));
+        if (!t.upload) { // a stream lasts as long as its producer: only its quiet stretches are capped
+            curl_easy_setopt(e, CURLOPT_TIMEOUT_MS, static_cast<long>(options.timeoutCapSeconds * 1000.0));
+        }
     }
     curl_easy_setopt(e, CURLOPT_CONNECTTIMEOUT_MS, std::max(1L, static_cast<long>(timeout * 1000.0)));
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_LIMIT, 1L);
     curl_easy_setopt(e, CURLOPT_LOW_SPEED_TIME, std::max(1L, static_cast<long>(std::ceil(timeout))));
-    if (t.request.method == "GET") {
+    if (t.upload) {
+        // A paused upload is exempt from libcurl's speed check: a recording with nothing new yet never times out.
+        curl_easy_setopt(e, CURLOPT_POST, 1L);
+        curl_easy_setopt(e, CURLOPT_POSTFIELDSIZE_LARGE, static_cast<curl_off_t>(-1));
+        curl_easy_setopt(e, CURLOPT_READFUNCTION, &onUpload);
+        curl_easy_setopt(e, CURLOPT_READDATA, &t);
+        t.headers = curl_slist_append(t.headers, "Transfer-Encoding: chunked");
+    } else if (t.request.method == "GET") {
         curl_easy_setopt(e, CURLOPT_HTTPGET, 1L);
     } else {
         if (t.request.method != "POST") {
@@ -375,6 +437,26 @@ void CurlTransport::Impl::finish(std::unique_ptr<Transfer> t, HttpResult result)
         --inFlight;
     }
     idle.notify_all();
+}
+
+// On the worker: streams given up by their producer end here (the connection goes with them); paused ones with
+// something new to send go on.
+void CurlTransport::Impl::resumeUploads(std::vector<std::unique_ptr<Transfer>>& running) {
+    for (auto it = running.begin(); it != running.end();) {
+        Transfer& t = **it;
+        if (t.upload && t.upload->aborted()) {
+            curl_multi_remove_handle(multi, t.easy);
+            std::unique_ptr<Transfer> gone = std::move(*it);
+            it = running.erase(it);
+            finish(std::move(gone), TransportError{urlError::cancelled, "cancelled"});
+            continue;
+        }
+        if (t.upload && t.uploadPaused && t.upload->readable()) {
+            t.uploadPaused = false;
+            curl_easy_pause(t.easy, CURLPAUSE_CONT);
+        }
+        ++it;
+    }
 }
 
 void CurlTransport::Impl::loop() {
@@ -409,8 +491,11 @@ void CurlTransport::Impl::loop() {
                 fresh.swap(incoming);
             }
         }
+        resumeUploads(running);
         for (auto& t : fresh) {
-            if (start(*t)) {
+            if (t->upload && t->upload->aborted()) {
+                finish(std::move(t), TransportError{urlError::cancelled, "cancelled"});
+            } else if (start(*t)) {
                 running.push_back(std::move(t));
             } else {
                 finish(std::move(t), TransportError{urlError::unknown, "The request could not be started"});
@@ -443,6 +528,9 @@ void CurlTransport::Impl::loop() {
             } else {
                 auto error = t->tooLarge ? TransportError{urlError::unknown, "The response is too large"}
                                          : CurlTransport::errorFor(code, t->errorBuffer);
+                if (t->upload && t->upload->aborted()) {
+                    error = TransportError{urlError::cancelled, "cancelled"};
+                }
                 finish(std::move(t), std::move(error));
             }
         }

@@ -7,6 +7,7 @@
 #include "core/Uuid.h"
 #include "http/BackendOrigin.h"
 #include "http/MultipartBody.h"
+#include "transport/DictationStream.h"
 #include "transport/VocabularyFile.h"
 
 #include <atomic>
@@ -187,6 +188,40 @@ void RefineClient::process(std::vector<std::uint8_t> audioData, std::string sour
     request.timeoutSeconds = 120;
     http->send(std::move(request),
                [completion = std::move(completion)](HttpResult result) { completion(processResultFor(result)); });
+}
+
+std::shared_ptr<ProcessStream> RefineClient::openStream(std::string source) {
+    auto url = BackendOrigin::makeURL(base, "/process/stream");
+    if (!canSend || !url || streamRefused.load()) {
+        return nullptr;
+    }
+    // The same fields as the multipart request, as strings on one line; the vocabulary is read afresh.
+    nlohmann::json fields = nlohmann::json::object();
+    if (auto vocab = loadVocab(); vocab && !vocab->empty()) {
+        fields["vocab"] = *vocab;
+    }
+    fields["source"] = source;
+    HttpRequest request;
+    request.method = "POST";
+    request.url = *url;
+    request.headers = {{"Content-Type", "application/x-vokari-pcm-stream"}, {"x-device-id", deviceId}};
+    request.timeoutSeconds = 120;
+    std::weak_ptr<RefineClient> weak = weak_from_this();
+    auto fallback = [weak, source](std::vector<std::uint8_t> wav, ProcessCompletion completion) {
+        if (auto self = weak.lock()) {
+            self->process(std::move(wav), source, std::move(completion));
+        } else {
+            completion(ProcessError{kSomethingWrong});
+        }
+    };
+    auto refused = [weak] {
+        if (auto self = weak.lock()) {
+            self->streamRefused = true;
+        }
+    };
+    debugLog("🎙 Streaming the recording to " + *url);
+    return DictationStream::open(*http, std::move(request), JsonText::serialize(fields) + "\n", std::move(fallback),
+                                 std::move(refused));
 }
 
 ProcessResult RefineClient::processResultFor(const HttpResult& answer) {

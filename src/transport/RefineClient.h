@@ -10,6 +10,7 @@
 #include "transport/RefineService.h"
 #include "transport/Transcript.h"
 
+#include <atomic>
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -60,6 +61,10 @@ public:
     void process(std::vector<std::uint8_t> audioData, ProcessCompletion completion) {
         process(std::move(audioData), "dictation", std::move(completion));
     }
+    // Streams to "/process/stream" until this backend refused a stream (404/405/501); after that, nothing, so
+    // the recording goes to "/process".
+    std::shared_ptr<ProcessStream> openStream(std::string source) override;
+    bool streamsRefused() const { return streamRefused.load(); }
     void syncStyle(const std::string& preset, const std::string& customPrompt, SyncCompletion done = nullptr);
     void syncVocab(const std::string& vocab, SyncCompletion done = nullptr);
     void fetchTranscripts(std::optional<std::int64_t> after, std::int64_t limit, TranscriptsCompletion completion,
@@ -88,6 +93,8 @@ private:
     std::string osVersion;
     std::string deviceId;
     bool canSend = false;
+    // The one thing that changes after construction: set once this origin refused a stream, for the client's life.
+    std::atomic<bool> streamRefused{false};
 };
 
 } // namespace vokari

@@ -35,7 +35,9 @@ case_toggle() {
     sleep 0.5
     [ "$(e2e_target_events 'key Ctrl+V$')" -eq 1 ] || e2e_fail "expected one Control+V"
     [ "$(e2e_target_events 'key Return$')" -eq 0 ] || e2e_fail "Return arrived without auto-enter"
-    [ "$(e2e_server_requests /process)" -eq 1 ] || e2e_fail "expected exactly one /process request"
+    # Streamed while recording: one answered stream, and no fallback.
+    [ "$(e2e_server_answers /process/stream 200)" -eq 1 ] || e2e_fail "expected exactly one answered stream"
+    [ "$(e2e_server_requests /process)" -eq 0 ] || e2e_fail "a streamed dictation went to /process as well"
     e2e_stop_app TERM
 }
 
@@ -56,6 +58,7 @@ case_command() {
     e2e_wait_log "⚡️ Command [" 2 10
     [ "$(e2e_server_requests /command)" -eq 1 ] || e2e_fail "expected exactly one /command request"
     [ "$(e2e_server_requests /process)" -eq 0 ] || e2e_fail "a command went to /process"
+    [ "$(e2e_server_answers /process/stream 200)" -eq 0 ] || e2e_fail "a command was answered as a dictation"
     [ "$(e2e_target_events 'key Ctrl+V$')" -eq 0 ] || e2e_fail "a command pasted"
 
     # A click on a control no window has fails that action only; the app is ready again afterwards.
@@ -94,6 +97,7 @@ case_escape() {
     sleep 2
     [ -z "$(e2e_target_text)" ] || e2e_fail "text was pasted after Escape: $(e2e_target_text)"
     [ "$(e2e_server_requests /process)" -eq 0 ] || e2e_fail "a cancelled recording was sent"
+    [ "$(e2e_server_answers /process/stream 200)" -eq 0 ] || e2e_fail "a cancelled stream was finished"
     e2e_record "$SECOND"
     e2e_hotkey
     e2e_wait_text "$SECOND" 20
@@ -134,6 +138,7 @@ case_short() {
     sleep 3
     [ "$(e2e_log_count "🎙 Sending")" -eq 0 ] || e2e_fail "a too-short recording was sent"
     [ "$(e2e_server_requests /process)" -eq 0 ] || e2e_fail "the server got a too-short recording"
+    [ "$(e2e_server_answers /process/stream 200)" -eq 0 ] || e2e_fail "a too-short stream was finished"
     [ -z "$(e2e_target_text)" ] || e2e_fail "text was pasted after a too-short recording"
     e2e_record "$SENTENCE"
     e2e_hotkey
@@ -501,13 +506,31 @@ case_xgone() {
         e2e_fail "the kept recording does not say why"
 }
 
+# A backend without streaming (--no-stream answers 404): the dictation still lands, through one /process with the
+# whole recording, and the next dictation goes straight to /process.
+case_streamrefused() {
+    E2E_SERVER_ARGS="${E2E_SERVER_ARGS:-} --no-stream" e2e_setup "{$HOTKEY}"
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+    [ "$(e2e_server_answers /process/stream 404)" -eq 1 ] || e2e_fail "expected one refused stream"
+    [ "$(e2e_server_answers /process 200)" -eq 1 ] || e2e_fail "expected exactly one /process after the refusal"
+    e2e_wait_log "⚠️ Backend does not stream (404)" 1 1
+    e2e_record "$SECOND"
+    e2e_hotkey
+    e2e_wait_text "$SECOND" 20
+    [ "$(e2e_server_requests /process/stream)" -eq 1 ] || e2e_fail "the app streamed again to a backend that refused"
+    [ "$(e2e_server_answers /process 200)" -eq 2 ] || e2e_fail "expected the second dictation on /process"
+    e2e_stop_app TERM
+}
+
 e2e_watchdog 120
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent | pulsekill | settingsfull | xgone)
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent | pulsekill | settingsfull | xgone | streamrefused)
     "case_$1"
     ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent|pulsekill|settingsfull|xgone" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent|pulsekill|settingsfull|xgone|streamrefused" >&2
     exit 2
     ;;
 esac

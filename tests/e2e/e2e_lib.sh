@@ -212,6 +212,13 @@ e2e_server_requests() { # path
     echo "${n:-0}"
 }
 
+# Answers with one status to a path in the server's access log.
+e2e_server_answers() { # path status
+    local n
+    n=$(grep -c " POST $1 $2 " "$STACK_DIR/server.log" 2>/dev/null)
+    echo "${n:-0}"
+}
+
 # The window that has the focus, as a decimal id ("0" for none).
 e2e_active_window() {
     local id

@@ -1,8 +1,9 @@
 // The libcurl transport against a loopback server: completions on the worker thread, error mapping of real
-// failures, connection reuse, response limits and shutdown with requests in flight.
+// failures, connection reuse, response limits and shutdown with requests (and streamed bodies) in flight.
 #include "net/CurlTransport.h"
 #include "Await.h"
 #include "RecordingServer.h"
+#include "http/UploadStream.h"
 
 #include <curl/curl.h>
 #include <gtest/gtest.h>
@@ -188,6 +189,27 @@ TEST(CurlTransport, DestroyingTheTransportCancelsWhatIsInFlight) {
         released.set(true);
     });
     EXPECT_EQ(released.get(), true);
+}
+
+// A streamed body waiting for its producer holds nothing up: destroying the transport cancels it, and the
+// producer may go on appending to the stream of a transport that is gone.
+TEST(CurlTransport, AStreamWaitingForItsProducerIsCancelledWithTheTransport) {
+    test::RecordingServer server;
+    auto upload = std::make_shared<UploadStream>();
+    test::Await<HttpResult> done;
+    {
+        CurlTransport transport;
+        upload->append("first");
+        transport.sendStreaming({"POST", server.origin() + "/stream", {}, "", 10}, upload,
+                                [&done](HttpResult r) { done.set(std::move(r)); });
+        ASSERT_TRUE(server.waitForStreamed(5));
+    }
+    auto r = done.get(std::chrono::milliseconds(100));
+    ASSERT_TRUE(r);
+    EXPECT_EQ(codeOf(*r), -999);
+    upload->append("more");
+    upload->finish();
+    EXPECT_TRUE(upload->closed());
 }
 
 } // namespace

@@ -116,6 +116,21 @@ int RecordingServer::connectionsAccepted() const {
     return accepted;
 }
 
+bool RecordingServer::waitForCount(const std::string& prefix, std::size_t count,
+                                   std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, timeout, [&] {
+        return static_cast<std::size_t>(std::count_if(recorded.begin(), recorded.end(), [&](const auto& r) {
+                   return r.target.starts_with(prefix);
+               })) >= count;
+    });
+}
+
+bool RecordingServer::waitForStreamed(std::size_t bytes, std::chrono::milliseconds timeout) const {
+    std::unique_lock lock(mutex);
+    return changed.wait_for(lock, timeout, [&] { return streamedBytes >= bytes; });
+}
+
 void RecordingServer::setReadPace(std::size_t chunkBytes, std::chrono::milliseconds pause) {
     std::lock_guard lock(mutex);
     paceBytes = chunkBytes;
@@ -151,6 +166,96 @@ void RecordingServer::acceptLoop() {
         int connection = ++accepted;
         threads.emplace_back([this, fd, connection] { serve(fd, connection); });
     }
+}
+
+bool RecordingServer::respond(int fd, const Reply& reply) {
+    if (reply.delay.count() > 0) { // cut short when the server stops, so no test waits out a long delay
+        std::unique_lock lock(mutex);
+        changed.wait_for(lock, reply.delay, [this] { return stopping; });
+    }
+    if (reply.closeWithoutAnswer) {
+        ::shutdown(fd, SHUT_RDWR);
+        return false;
+    }
+    std::string response =
+        "HTTP/1.1 " + std::to_string(reply.status) + " Status" + "\r\nContent-Type: " + reply.contentType +
+        (reply.location.empty() ? "" : "\r\nLocation: " + reply.location) +
+        "\r\nContent-Length: " + std::to_string(reply.body.size()) + "\r\nConnection: keep-alive\r\n\r\n" + reply.body;
+    return sendAll(fd, response);
+}
+
+// A chunked body, read chunk by chunk so a test sees it arrive; false when the connection is over.
+bool RecordingServer::serveChunked(int fd, RecordedRequest& request, std::string& buffer,
+                                   const std::function<bool()>& fill) {
+    Reply reply;
+    bool early = false;
+    {
+        std::lock_guard lock(mutex);
+        streamedBytes = 0;
+        auto it = byPath.find(request.target.substr(0, request.target.find('?')));
+        if (it != byPath.end()) {
+            reply = it->second;
+            early = reply.answerBeforeBody || reply.closeAfterBodyBytes > 0;
+        }
+    }
+    auto record = [&](bool complete) {
+        request.complete = complete;
+        {
+            std::lock_guard lock(mutex);
+            recorded.push_back(request);
+            streamedBytes = 0; // a later wait is for the next stream
+        }
+        changed.notify_all();
+    };
+    if (early && reply.answerBeforeBody) {
+        record(false);
+        respond(fd, reply);
+        ::shutdown(fd, SHUT_RDWR);
+        return false;
+    }
+    while (true) {
+        std::size_t lineEnd;
+        while ((lineEnd = buffer.find("\r\n")) == std::string::npos) {
+            if (!fill()) {
+                record(false);
+                return false;
+            }
+        }
+        std::size_t size = std::stoul(buffer.substr(0, lineEnd), nullptr, 16);
+        buffer.erase(0, lineEnd + 2);
+        while (buffer.size() < size + 2) {
+            if (!fill()) {
+                record(false);
+                return false;
+            }
+        }
+        if (size == 0) {
+            buffer.erase(0, 2); // no trailers are sent
+            break;
+        }
+        request.body.append(buffer, 0, size);
+        request.chunks.push_back(size);
+        buffer.erase(0, size + 2);
+        {
+            std::lock_guard lock(mutex);
+            streamedBytes = request.body.size();
+        }
+        changed.notify_all();
+        if (early && request.body.size() >= reply.closeAfterBodyBytes) {
+            record(false);
+            ::shutdown(fd, SHUT_RDWR);
+            return false;
+        }
+    }
+    {
+        std::lock_guard lock(mutex);
+        if (!early) {
+            auto it = byPath.find(request.target.substr(0, request.target.find('?')));
+            reply = it != byPath.end() ? it->second : responder(request);
+        }
+    }
+    record(true);
+    return respond(fd, reply);
 }
 
 void RecordingServer::serve(int fd, int connection) {
@@ -197,6 +302,12 @@ void RecordingServer::serve(int fd, int connection) {
                 std::string value = line.substr(colon + 1, line.size() - colon - (line.ends_with('\r') ? 2 : 1));
                 request.headers[lower(line.substr(0, colon))] = value.erase(0, value.find_first_not_of(' '));
             }
+        }
+        if (lower(request.header("transfer-encoding")).find("chunked") != std::string::npos) {
+            if (!serveChunked(fd, request, buffer, fill)) {
+                return;
+            }
+            continue;
         }
         std::size_t length =
             request.headers.contains("content-length") ? std::stoul(request.header("content-length")) : 0;

@@ -21,6 +21,10 @@ struct RecordedRequest {
     std::map<std::string, std::string> headers; // names in lower case
     std::string body;
     int connection = 0; // 1 for the first accepted connection, and so on
+    // A chunked body: the size of each chunk as it arrived, and whether its last chunk came (false: the
+    // connection ended, or was closed by the reply, before the body did).
+    std::vector<std::size_t> chunks;
+    bool complete = true;
     std::string header(const std::string& lowerName) const;
 };
 
@@ -31,6 +35,10 @@ struct Reply {
     bool closeWithoutAnswer = false;
     std::chrono::milliseconds delay{0};
     std::string location{}; // sent as a Location header when not empty
+    // Chunked bodies only: answer as soon as the headers are in, then close (a server that refuses at once);
+    // or close without answering once this many body bytes arrived (a connection broken mid-stream).
+    bool answerBeforeBody = false;
+    std::size_t closeAfterBodyBytes = 0;
 };
 
 class RecordingServer {
@@ -50,6 +58,11 @@ public:
     std::optional<RecordedRequest> waitFor(const std::string& prefix,
                                            std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
     int connectionsAccepted() const;
+    // Waits until `count` requests whose target starts with `prefix` were recorded.
+    bool waitForCount(const std::string& prefix, std::size_t count,
+                      std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
+    // Waits until a chunked body still arriving holds at least `bytes`; false when `timeout` passed first.
+    bool waitForStreamed(std::size_t bytes, std::chrono::milliseconds timeout = std::chrono::seconds(5)) const;
 
     // From now on, each connection reads request bytes at most `chunkBytes` at a time with `pause` between
     // reads, through a small receive buffer: a slow but steady uplink.
@@ -58,6 +71,8 @@ public:
 private:
     void acceptLoop();
     void serve(int fd, int connection);
+    bool serveChunked(int fd, RecordedRequest& request, std::string& buffer, const std::function<bool()>& fill);
+    bool respond(int fd, const Reply& reply);
 
     int listenFd = -1;
     int listenPort = 0;
@@ -68,6 +83,7 @@ private:
     std::size_t paceBytes = 0;
     std::chrono::milliseconds pacePause{0};
     std::vector<RecordedRequest> recorded;
+    std::size_t streamedBytes = 0; // of the chunked body being read; 0 once it is recorded
     std::vector<int> connectionFds;
     std::vector<std::thread> threads;
     int accepted = 0;

@@ -46,6 +46,9 @@ public:
     std::vector<Completion> commands;
     std::vector<std::pair<std::vector<CommandAction>, std::function<void(bool)>>> plans;
     std::vector<std::function<void()>> alertDismissals;
+    // When true, openStream() hands out a stream: "stream open", "stream finish <bytes streamed> of <WAV size>"
+    // (its completion joins `dictations`) and "stream abort".
+    bool streams = false;
 
     // The lines that begin with `prefix`: all() every one so far, take() those added since the previous take().
     std::vector<std::string> all(const std::string& prefix) const { return select(prefix, 0); }
@@ -86,6 +89,13 @@ public:
         add("send " + source + " " + std::to_string(audio.size()));
         dictations.push_back(std::move(done));
     }
+    std::shared_ptr<ProcessStream> openStream(std::string source) override {
+        if (!streams) {
+            return nullptr;
+        }
+        add("stream open " + source);
+        return std::make_shared<Stream>(*this);
+    }
     void sendCommand(std::vector<std::uint8_t> audio, std::string shot, Completion done) override {
         add("send command " + std::to_string(audio.size()) + " + " + shot);
         commands.push_back(std::move(done));
@@ -113,6 +123,18 @@ public:
     void log(const std::string& message, const std::string&, const std::string&) override { add("log " + message); }
 
 private:
+    struct Stream : ProcessStream {
+        explicit Stream(FakeDesktop& d) : owner(d) {}
+        void appendAudio(std::string_view pcm) override { bytes += pcm.size(); } // one audio thread at a time
+        void finish(std::vector<std::uint8_t> wav, ProcessCompletion done) override {
+            owner.add("stream finish " + std::to_string(bytes) + " of " + std::to_string(wav.size()));
+            owner.dictations.push_back(std::move(done));
+        }
+        void abort() override { owner.add("stream abort"); }
+        FakeDesktop& owner;
+        std::size_t bytes = 0;
+    };
+
     std::vector<std::string> select(const std::string& prefix, std::size_t from) const {
         std::lock_guard lock(mutex);
         std::vector<std::string> out;
