@@ -155,6 +155,19 @@ TEST(DictationControllerHold, CaptureRunsFromTheKeyGoingDownAndAShortPressDropsI
     EXPECT_TRUE(h.fake->take("capture").empty());
 }
 
+// A streamed hold: the stream opens when the hold is recognised, and starts with what was heard before it.
+TEST(DictationControllerHold, AStreamedHoldCarriesWhatWasHeardBeforeTheHoldWasRecognised) {
+    ControllerHarness h;
+    h.fake->streams = true;
+    h.fake->onHoldPending();
+    h.record(0.15);
+    h.holdStart();
+    EXPECT_EQ(h.fake->take("stream open"), Lines{"stream open dictation"});
+    h.record(0.2);
+    h.holdEnd();
+    EXPECT_EQ(h.fake->all("stream finish"), Lines{"stream finish 11200 of 11244"});
+}
+
 TEST(DictationControllerMenu, StartAndStopEntriesActAsAToggleInIdleAndListening) {
     ControllerHarness h;
     h.center.post(notifications::cancelDictation); // idle: nothing to stop
