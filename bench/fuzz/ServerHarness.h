@@ -13,6 +13,7 @@
 
 #include <httplib.h>
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <string>
@@ -51,7 +52,11 @@ public:
         stream.write(rawRequest.data(), rawRequest.size());
         bool closed = false;
         process_request(stream, true, closed, [](httplib::Request&) {});
-        return stream.get_buffer().substr(rawRequest.size());
+        std::string answer = stream.get_buffer().substr(rawRequest.size());
+        if (std::getenv("VOKARI_FUZZ_ECHO")) { // for checking what a corpus file reaches
+            std::fprintf(stderr, "%s\n", answer.substr(0, 300).c_str());
+        }
+        return answer;
     }
 
 private:
