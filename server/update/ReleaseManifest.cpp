@@ -3,6 +3,7 @@
 #include <nlohmann/json.hpp>
 #include <openssl/evp.h>
 
+#include <algorithm>
 #include <fstream>
 #include <memory>
 #include <sstream>
@@ -103,7 +104,10 @@ std::variant<ReleaseManifest, std::string> ReleaseManifest::load(const std::stri
     for (char& c : m.sha256) {
         c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
     }
-    if (m.version.empty() || m.file.empty() || m.file.find('/') != std::string::npos || m.file[0] == '.') {
+    // A control character (a NUL above all) would make the name the checksum is taken of differ from the one served.
+    bool plainName = !m.file.empty() && m.file[0] != '.' && m.file.find('/') == std::string::npos &&
+                     std::none_of(m.file.begin(), m.file.end(), [](unsigned char c) { return c < 0x20 || c == 0x7f; });
+    if (m.version.empty() || !plainName) {
         return manifestPath + ": \"version\" must not be empty and \"file\" must be a plain file name";
     }
     m.path = dir + "/" + m.file;
