@@ -34,6 +34,12 @@ struct SpawnSetup {
         posix_spawnattr_setsigdefault(&attr, &defaults);
         posix_spawnattr_setflags(&attr, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | extraFlags);
     }
+    // Descriptors this process opened without close-on-exec (a library's socket, say) stay here.
+    void closeInheritedFiles() {
+#if defined(__GLIBC__) && __GLIBC_PREREQ(2, 34)
+        posix_spawn_file_actions_addclosefrom_np(&actions, 3);
+#endif
+    }
     ~SpawnSetup() {
         posix_spawn_file_actions_destroy(&actions);
         posix_spawnattr_destroy(&attr);
@@ -68,6 +74,7 @@ ProcessLauncher::Captured ProcessLauncher::capture(const std::vector<std::string
     SpawnSetup setup(0);
     posix_spawn_file_actions_adddup2(&setup.actions, pipeFds[1], STDOUT_FILENO);
     posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    setup.closeInheritedFiles();
     auto args = argvOf(argv);
     pid_t pid = -1;
     int rc = posix_spawn(&pid, argv[0].c_str(), &setup.actions, &setup.attr, args.data(), environ);
@@ -126,6 +133,7 @@ bool ProcessLauncher::startDetached(const std::vector<std::string>& argv, std::s
     }
     SpawnSetup setup(POSIX_SPAWN_SETSID);
     posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    setup.closeInheritedFiles();
     auto args = argvOf(argv);
     pid_t pid = -1;
     int rc = posix_spawn(&pid, argv[0].c_str(), &setup.actions, &setup.attr, args.data(), environ);

@@ -9,9 +9,12 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
+#include <fcntl.h>
 #include <fstream>
+#include <sstream>
 #include <sys/stat.h>
 #include <thread>
 
@@ -220,42 +223,58 @@ TEST_F(BundleInstallerTest, OnlyACopyListedByTheDebianPackageIsPackageManaged) {
     EXPECT_FALSE(BundleInstaller(p).isPackageManaged()) << "no package installed";
 }
 
-// The restart runs the program in a session of its own, marked as a restart, with default signal handling even
-// though this process ignores and blocks signals.
+// The restart runs the program in a session of its own, marked as a restart, with default signal handling and no
+// inherited descriptors, even though this process ignores and blocks signals and holds a descriptor open.
 TEST_F(BundleInstallerTest, RelaunchStartsTheProgramDetachedAndMarked) {
     const auto report = dir.path / "report";
     const auto program = dir.path / "fake-vokari";
-    std::ofstream(program)
-        << "#!/bin/sh\n{ echo \"args=$*\"; echo \"sid=$(cut -d' ' -f6 /proc/$$/stat)\"; echo \"pid=$$\"; "
-           "grep -E '^Sig(Ign|Blk)' /proc/$$/status; } >"
-        << report << ".part && mv " << report << ".part " << report << "\n";
+    // It names itself and its arguments, then becomes a process whose state the test reads from /proc.
+    std::ofstream(program) << "#!/bin/sh\necho \"$$ $*\" >" << report << ".part && mv " << report << ".part " << report
+                           << "\nexec sleep 30\n";
     fs::permissions(program, fs::perms::owner_all);
     auto previous = std::signal(SIGTERM, SIG_IGN);
     sigset_t block, old;
     sigemptyset(&block);
     sigaddset(&block, SIGHUP);
     pthread_sigmask(SIG_BLOCK, &block, &old);
+    const int leaked = ::open("/dev/null", O_RDONLY); // without close-on-exec
 
     BundleInstaller installer(paths());
     EXPECT_TRUE(installer.relaunch(program.string()));
+    ::close(leaked);
     pthread_sigmask(SIG_SETMASK, &old, nullptr);
     std::signal(SIGTERM, previous);
     ASSERT_TRUE(waitUntil([&] { return fs::exists(report); }, std::chrono::seconds(10)));
-    const auto text = fileBytes(report);
-    EXPECT_THAT(text, HasSubstr("args=--restarted\n"));
-    auto sidAt = text.find("sid=");
-    auto pidAt = text.find("pid=");
-    ASSERT_NE(sidAt, std::string::npos);
-    ASSERT_NE(pidAt, std::string::npos);
-    EXPECT_EQ(std::stol(text.substr(sidAt + 4)), std::stol(text.substr(pidAt + 4))) << "its own session: " << text;
+    std::istringstream words(fileBytes(report));
+    pid_t pid = 0;
+    std::string args;
+    words >> pid >> args;
+    ASSERT_GT(pid, 0);
+    EXPECT_EQ(args, "--restarted");
+    // Wait until the shell has become sleep, then read its state.
+    ASSERT_TRUE(waitUntil([&] { return fileBytes("/proc/" + std::to_string(pid) + "/comm") == "sleep\n"; },
+                          std::chrono::seconds(10)));
+    std::istringstream stat(fileBytes("/proc/" + std::to_string(pid) + "/stat"));
+    std::string field;
+    for (int i = 0; i < 6 && stat >> field; ++i) {
+    }
+    EXPECT_EQ(field, std::to_string(pid)) << "its own session";
+    std::vector<std::string> fds;
+    for (const auto& e : fs::directory_iterator("/proc/" + std::to_string(pid) + "/fd")) {
+        fds.push_back(e.path().filename().string());
+    }
+    std::sort(fds.begin(), fds.end());
+    EXPECT_THAT(fds, ::testing::ElementsAre("0", "1", "2"));
+    const auto status = fileBytes("/proc/" + std::to_string(pid) + "/status");
     // Bit n-1 stands for signal n; the C library's own real-time signals may stay as they are.
     const unsigned long long ours =
         (1ull << (SIGHUP - 1)) | (1ull << (SIGINT - 1)) | (1ull << (SIGPIPE - 1)) | (1ull << (SIGTERM - 1));
-    for (const char* field : {"SigIgn:\t", "SigBlk:\t"}) {
-        auto at = text.find(field);
-        ASSERT_NE(at, std::string::npos) << field;
-        EXPECT_EQ(std::stoull(text.substr(at + 8), nullptr, 16) & ours, 0u) << field << text;
+    for (const char* name : {"SigIgn:\t", "SigBlk:\t"}) {
+        auto at = status.find(name);
+        ASSERT_NE(at, std::string::npos) << name;
+        EXPECT_EQ(std::stoull(status.substr(at + 8), nullptr, 16) & ours, 0u) << name << status;
     }
+    ::kill(pid, SIGKILL);
 
     EXPECT_FALSE(installer.relaunch((dir.path / "missing").string()));
 }
