@@ -2,7 +2,10 @@
 // The seam between the backend client and the network: one request in, one response or transport error out.
 // send() may be called from any thread and returns at once; the completion runs exactly once on a worker thread
 // of the transport, never on the main thread. Implementations (net/CurlTransport) are shared by every client.
+#include <cstddef>
 #include <functional>
+#include <memory>
+#include <mutex>
 #include <string>
 #include <utility>
 #include <variant>
@@ -50,10 +53,40 @@ struct TransportError {
 using HttpResult = std::variant<HttpResponse, TransportError>;
 using HttpCompletion = std::function<void(HttpResult)>;
 
+// Downloads: a GET whose answer goes to a file instead of memory (release archives), and that the caller can cancel.
+// Cancels one request from any thread: the transfer stops and its completion runs once, with urlError::cancelled.
+// cancel() after the completion ran does nothing. Idempotent.
+class RequestCancellation {
+public:
+    void cancel();
+    bool isCancelled() const;
+    // For transports: `wake` runs once at cancel() (at once, here, when already cancelled), to stop a transfer
+    // that is waiting for the network. Any thread.
+    void onCancel(std::function<void()> wake);
+
+private:
+    mutable std::mutex mutex;
+    bool cancelled = false;
+    std::function<void()> wakeFn;
+};
+
+struct DownloadRequest {
+    std::string url;
+    std::string path;             // created or truncated; holds the body of any answer once the completion runs
+    double timeoutSeconds = 60.0; // as HttpRequest: connect and any stretch without progress
+    std::size_t maxBytes = std::size_t{1} << 30; // larger answers fail instead of filling the disk
+};
+
 class HttpTransport {
 public:
     virtual ~HttpTransport() = default;
     virtual void send(HttpRequest request, HttpCompletion completion) = 0;
+
+    // GET request.url with the answer's body written to request.path; the completion's HttpResponse carries the
+    // status and an empty body. `cancellation` (may be null) aborts the transfer in flight. Completes exactly once,
+    // on a worker thread. Transports that cannot write files fail at once with urlError::unsupportedURL.
+    virtual void download(DownloadRequest request, std::shared_ptr<RequestCancellation> cancellation,
+                          HttpCompletion completion);
 };
 
 // Fails every request with code -1, completing on the caller's thread before send() returns: what a client

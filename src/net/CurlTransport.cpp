@@ -4,8 +4,11 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cerrno>
 #include <cmath>
 #include <condition_variable>
+#include <cstdio>
+#include <cstring>
 #include <deque>
 #include <mutex>
 #include <thread>
@@ -13,6 +16,8 @@
 
 namespace vokari {
 namespace {
+
+struct DownloadSink;
 
 struct Transfer {
     HttpRequest request;
@@ -23,6 +28,7 @@ struct Transfer {
     std::size_t maxBytes = 0;
     bool tooLarge = false;
     char errorBuffer[CURL_ERROR_SIZE] = {};
+    std::shared_ptr<DownloadSink> download; // set for downloads to a file
 
     ~Transfer() {
         if (easy) {
@@ -46,6 +52,78 @@ std::size_t onBody(char* data, std::size_t size, std::size_t count, void* user) 
 void globalInit() {
     static std::once_flag once;
     std::call_once(once, [] { curl_global_init(CURL_GLOBAL_DEFAULT); });
+}
+
+// A download's file and its cancellation. The completion wrapper owns it too, so the file is closed only once
+// libcurl has let go of the transfer.
+struct DownloadSink {
+    std::FILE* file = nullptr;
+    std::size_t written = 0;
+    std::size_t maxBytes = 0;
+    bool tooLarge = false;
+    int writeErrno = 0;
+    std::shared_ptr<RequestCancellation> cancellation;
+
+    ~DownloadSink() {
+        if (file) {
+            std::fclose(file);
+        }
+    }
+    bool cancelled() const { return cancellation && cancellation->isCancelled(); }
+};
+
+std::size_t onFileBody(char* data, std::size_t size, std::size_t count, void* user) {
+    auto* sink = static_cast<DownloadSink*>(user);
+    std::size_t n = size * count;
+    if (sink->cancelled()) {
+        return 0;
+    }
+    if (sink->written + n > sink->maxBytes) {
+        sink->tooLarge = true;
+        return 0;
+    }
+    if (std::fwrite(data, 1, n, sink->file) != n) {
+        sink->writeErrno = errno ? errno : EIO;
+        return 0;
+    }
+    sink->written += n;
+    return n;
+}
+
+// Called on every pass of the worker over the transfer, so a cancel (which also wakes the worker) stops it at once.
+int onDownloadProgress(void* user, curl_off_t, curl_off_t, curl_off_t, curl_off_t) {
+    return static_cast<DownloadSink*>(user)->cancelled() ? 1 : 0;
+}
+
+void setupDownload(Transfer& t) {
+    curl_easy_setopt(t.easy, CURLOPT_WRITEFUNCTION, &onFileBody);
+    curl_easy_setopt(t.easy, CURLOPT_WRITEDATA, t.download.get());
+    curl_easy_setopt(t.easy, CURLOPT_NOPROGRESS, 0L);
+    curl_easy_setopt(t.easy, CURLOPT_XFERINFOFUNCTION, &onDownloadProgress);
+    curl_easy_setopt(t.easy, CURLOPT_XFERINFODATA, t.download.get());
+    // A download asked for over https stays on https through redirects.
+    if (t.request.url.starts_with("https://")) {
+        curl_easy_setopt(t.easy, CURLOPT_REDIR_PROTOCOLS_STR, "https");
+    }
+}
+
+// What the caller of download() is told: a cancel wins over whatever the transfer reached, and a file that could
+// not be written is a failure even when the server answered.
+HttpResult downloadResult(DownloadSink& sink, HttpResult result) {
+    const bool closeFailed = sink.file && std::fclose(sink.file) != 0;
+    const int closeErrno = closeFailed ? errno : 0;
+    sink.file = nullptr;
+    if (sink.cancelled()) {
+        return TransportError{urlError::cancelled, "cancelled"};
+    }
+    if (sink.tooLarge) {
+        return TransportError{urlError::unknown, "The download is too large"};
+    }
+    if (sink.writeErrno || (closeFailed && std::holds_alternative<HttpResponse>(result))) {
+        return TransportError{urlError::unknown, std::string("Could not write the download: ") +
+                                                     std::strerror(sink.writeErrno ? sink.writeErrno : closeErrno)};
+    }
+    return result;
 }
 
 } // namespace
@@ -178,6 +256,51 @@ void CurlTransport::send(HttpRequest request, HttpCompletion completion) {
     }).detach();
 }
 
+void CurlTransport::download(DownloadRequest request, std::shared_ptr<RequestCancellation> cancellation,
+                             HttpCompletion completion) {
+    auto sink = std::make_shared<DownloadSink>();
+    sink->maxBytes = request.maxBytes;
+    sink->cancellation = cancellation;
+    sink->file = std::fopen(request.path.c_str(), "wbe"); // "e": not inherited by the programs the app starts
+    if (!sink->file) {
+        TransportError error{urlError::unknown,
+                             std::string("Could not create the download file: ") + std::strerror(errno)};
+        std::thread([completion = std::move(completion), error] { completion(error); }).detach();
+        return;
+    }
+    auto t = std::make_unique<Transfer>();
+    t->request.method = "GET";
+    t->request.url = std::move(request.url);
+    t->request.timeoutSeconds = request.timeoutSeconds;
+    t->download = sink;
+    t->completion = [sink, completion = std::move(completion)](HttpResult result) {
+        completion(downloadResult(*sink, std::move(result)));
+    };
+    t->maxBytes = impl->options.maxResponseBytes;
+    if (cancellation) {
+        cancellation->onCancel([weak = std::weak_ptr<Impl>(impl)] {
+            if (auto state = weak.lock()) {
+                std::lock_guard lock(state->mutex);
+                if (state->multi) {
+                    curl_multi_wakeup(state->multi);
+                }
+            }
+        });
+    }
+    {
+        std::lock_guard lock(impl->mutex);
+        if (!impl->workerFinished) {
+            ++impl->inFlight;
+            impl->incoming.push_back(std::move(t));
+            curl_multi_wakeup(impl->multi);
+            return;
+        }
+    }
+    std::thread([completion = std::move(t->completion)] {
+        completion(TransportError{urlError::cancelled, "cancelled"});
+    }).detach();
+}
+
 std::size_t CurlTransport::inFlight() const {
     std::lock_guard lock(impl->mutex);
     return impl->inFlight;
@@ -237,6 +360,9 @@ bool CurlTransport::Impl::start(Transfer& t) {
     // No "Expect: 100-continue" round trip before large uploads, and no curl-made content type.
     t.headers = curl_slist_append(t.headers, "Expect:");
     curl_easy_setopt(e, CURLOPT_HTTPHEADER, t.headers);
+    if (t.download) {
+        setupDownload(t);
+    }
     return curl_multi_add_handle(multi, e) == CURLM_OK;
 }
 

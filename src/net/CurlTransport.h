@@ -25,6 +25,9 @@ public:
     CurlTransport& operator=(const CurlTransport&) = delete;
 
     void send(HttpRequest request, HttpCompletion completion) override;
+    // The body goes to the file as it arrives; a cancel wakes the worker and aborts the transfer at once.
+    void download(DownloadRequest request, std::shared_ptr<RequestCancellation> cancellation,
+                  HttpCompletion completion) override;
     // Cancels what is in flight (each completion runs, with "cancelled", on the worker) and waits for the worker
     // to end. Idempotent; the destructor calls it. Not from a completion.
     void shutdown();

@@ -7,10 +7,12 @@
 #include "app/qt/QtSoundPlayer.h"
 #include "app/qt/RecyclingSoundPlayer.h"
 #include "app/qt/SingleInstance.h"
+#include "core/AppVersion.h"
 #include "core/DebugLog.h"
 #include "net/CurlTransport.h"
 #include "platform/linux/audio/LinuxAudioPlatform.h"
 #include "platform/linux/secrets/SystemSecretStore.h"
+#include "platform/linux/update/BundleInstaller.h"
 #include "platform/linux/x11/X11AccessibilityTrust.h"
 #include "platform/linux/x11/X11Connection.h"
 #include "platform/linux/x11/X11InputSynthesizer.h"
@@ -18,8 +20,10 @@
 #include "platform/linux/x11/X11Workspace.h"
 #include "ui/DictationIndicator.h"
 #include "ui/MainWindowController.h"
+#include "ui/QtUpdatePresenter.h"
 
 #include <QCoreApplication>
+#include <QDesktopServices>
 
 namespace vokari {
 
@@ -31,6 +35,8 @@ AppDelegate::AppDelegate(std::shared_ptr<QtMainQueue> queue, std::shared_ptr<Def
 AppDelegate::~AppDelegate() {
     applicationWillTerminate();
     ui.reset();
+    updater.reset();
+    updatePresenter.reset();
     // The controller goes first, so nothing it schedules reaches a component that is already gone.
     controller.reset();
     backend.reset();
@@ -54,17 +60,24 @@ void AppDelegate::applicationDidFinishLaunching() {
         .settings = settings,
         .mainQueue = *mainQueue,
         .quit = [] { QCoreApplication::quit(); },
-        .checkForUpdates = nullptr, // the updater comes with its own component
+        .checkForUpdates =
+            [this] {
+                if (updater) {
+                    updater->checkForUpdate(false);
+                }
+            },
         .backend = nullptr,
     });
     ui->setupMenuBar();
     configureBackend();
     ui->setBackend(backend);
+    createUpdater();
     createController();
     setupAudio();
     setupDictation();
     ui->bindState();
     ui->openMainWindow();
+    updater->startPeriodicChecks();
     ui->showOnboardingIfNeeded();
     ui->listenForRelaunch(InstanceChannel::socketPathFor(SingleInstance::defaultLockPath()));
     debugLog("🟢 Vokari running");
@@ -149,6 +162,43 @@ void AppDelegate::setupDictation() {
     };
     dictationIndicator = std::make_shared<DictationIndicator>(*mainQueue, settings, notificationCenter);
     controller->setupDictation(textInserter, dictationIndicator, globalHotkey);
+}
+
+namespace {
+
+AppActivity activityOf(VokariState state) {
+    switch (state) {
+    case VokariState::idle:
+        return AppActivity::idle;
+    case VokariState::listening:
+        return AppActivity::listening;
+    case VokariState::processing:
+        return AppActivity::processing;
+    case VokariState::error:
+        break;
+    }
+    return AppActivity::other;
+}
+
+} // namespace
+
+// Checks the backend the app talks to, over the shared transport, for the version this build carries.
+void AppDelegate::createUpdater() {
+    updatePresenter = std::make_shared<QtUpdatePresenter>();
+    AutoUpdaterConfig config;
+    config.mainQueue = mainQueue;
+    config.transport = transport;
+    config.installer = std::make_shared<BundleInstaller>();
+    config.presenter = updatePresenter;
+    config.activity.current = [this] { return activityOf(appState.state.get()); };
+    config.activity.subscribe = [this](std::function<void(AppActivity)> deliver) {
+        return appState.state.subscribe([deliver](const VokariState& state) { deliver(activityOf(state)); });
+    };
+    config.currentVersion = appVersion();
+    config.downloadPage = AboutView::websiteUrl().toString().toStdString();
+    config.quit = [] { QCoreApplication::quit(); };
+    config.openURL = [](const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };
+    updater = AutoUpdater::create(std::move(config));
 }
 
 void AppDelegate::applicationWillTerminate() {

@@ -18,6 +18,7 @@
 #include "desktop/GlobalHotkey.h"
 #include "desktop/TextInserter.h"
 #include "transport/LogShipper.h"
+#include "update/AutoUpdater.h"
 
 #include <memory>
 
@@ -25,6 +26,7 @@ namespace vokari {
 
 class CurlTransport;
 class DictationIndicator;
+class QtUpdatePresenter;
 namespace x11 {
 class QtKeyEventPump;
 class X11Connection;
@@ -54,6 +56,7 @@ private:
     void createController();
     void setupAudio();
     void setupDictation();
+    void createUpdater();
 
     std::shared_ptr<QtMainQueue> mainQueue;
     std::shared_ptr<DeferredLogSink> logSink;
@@ -77,6 +80,10 @@ private:
     std::shared_ptr<TextInserter> textInserter;
     std::shared_ptr<GlobalHotkey> globalHotkey;
     std::shared_ptr<DictationIndicator> dictationIndicator;
+
+    // Hourly update checks; the tray's and the About tab's "Check for Updates".
+    std::shared_ptr<QtUpdatePresenter> updatePresenter;
+    std::shared_ptr<AutoUpdater> updater;
 
     // The tray, the main window and the welcome panel.
     std::unique_ptr<AppInterface> ui;
