@@ -434,7 +434,8 @@ sys.exit(any(b.get(k) != v for k, v in a.items()))' "$settings" "$XDG_CONFIG_HOM
     E2E_APP_PID=""
 }
 
-e2e_watchdog 120
+# The update case packages two bundles and starts the app twice.
+if [ "${1:-}" = update ]; then e2e_watchdog 170; else e2e_watchdog 120; fi
 case "${1:-}" in
 toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | update)
     "case_$1"
