@@ -171,8 +171,15 @@ std::optional<std::string> BundleInstaller::installInto(const fs::path& folder, 
     if (ec) {
         return "cannot create " + folder.string() + ": " + ec.message();
     }
+    // What an attempt cut short (power loss, a kill) left beside the target; only one instance ever installs.
+    const std::string leftover = "." + name + "-new-";
+    for (const auto& entry : fs::directory_iterator(folder, ec)) {
+        if (entry.path().filename().string().rfind(leftover, 0) == 0) {
+            fs::remove_all(entry.path(), ec);
+        }
+    }
     // Beside the target, on the same file system, so the swap is one rename.
-    TemporaryDir fresh(folder / ("." + name + "-new-XXXXXX"));
+    TemporaryDir fresh(folder / (leftover + "XXXXXX"));
     if (fresh.dir.empty()) {
         return "cannot write to " + folder.string() + ": " + fresh.problem;
     }

@@ -121,6 +121,8 @@ TEST_F(BundleInstallerTest, InstallsAThenUpdatesToBWithARunnableCopyAtEveryMomen
             ++looks;
         }
     });
+    // An earlier attempt that was cut short left its copy beside the target.
+    fs::create_directories(apps / ".Vokari-new-a1b2c3/bin");
     BundleInstaller installer(paths());
     auto outcome = installer.install(archive("b.tar.gz", bundleEntries(appB)).string());
     done = true;
@@ -137,7 +139,7 @@ TEST_F(BundleInstallerTest, InstallsAThenUpdatesToBWithARunnableCopyAtEveryMomen
     for (const auto& e : fs::directory_iterator(apps)) {
         names.push_back(e.path().filename().string());
     }
-    EXPECT_THAT(names, ::testing::ElementsAre("Vokari")) << "the old copy is removed after the swap";
+    EXPECT_THAT(names, ::testing::ElementsAre("Vokari")) << "the old copy and the leftover are removed";
     EXPECT_TRUE(fs::is_empty(staging));
 }
 
