@@ -27,21 +27,35 @@ display -window root -size 1280x720 xc:'#5A6270' &
 pids+=($!)
 openbox >"$work/openbox.log" 2>&1 &
 pids+=($!)
+sleep 1
+
+render() { # starts the renderer and waits until its windows are up
+    "$tool" >"$work/render.out" 2>"$work/render.log" &
+    render_pid=$!
+    pids+=("$render_pid")
+    for _ in $(seq 100); do grep -q ready "$work/render.out" 2>/dev/null && break; sleep 0.1; done
+    sleep 0.5
+}
+# The progress window is cut from the screen with a margin, so its rounded corners show over the background.
+progress_shot() { # file
+    local id
+    id=$(xdotool search --onlyvisible --name '^Updating to 0.2.0$' | head -n1)
+    eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
+    import -silent -window root -crop "$((WIDTH + 48))x$((HEIGHT + 48))+$((X - 24))+$((Y - 24))" +repage "$out/$1"
+    echo "wrote docs/screenshots/$1"
+}
+
+# Without a compositing manager the corners are cut by a shape mask.
+render
+progress_shot update-progress-plain.png
+kill "$render_pid"
+wait "$render_pid" 2>/dev/null || true
+: >"$work/render.out"
 xcompmgr >"$work/xcompmgr.log" 2>&1 &
 pids+=($!)
 sleep 1
-
-"$tool" >"$work/render.out" 2>"$work/render.log" &
-pids+=($!)
-for _ in $(seq 100); do grep -q ready "$work/render.out" 2>/dev/null && break; sleep 0.1; done
-sleep 0.5
-
-# The progress window is cut from the screen with a margin, so its rounded corners show over the background.
-id=$(xdotool search --onlyvisible --name '^Updating to 0.2.0$' | head -n1)
-eval "$(xdotool getwindowgeometry --shell "$id" | grep -E '^(X|Y|WIDTH|HEIGHT)=')"
-import -silent -window root -crop "$((WIDTH + 48))x$((HEIGHT + 48))+$((X - 24))+$((Y - 24))" +repage \
-    "$out/update-progress.png"
-echo "wrote docs/screenshots/update-progress.png"
+render
+progress_shot update-progress.png
 # The alert with the window manager's frame.
 id=$(xdotool search --onlyvisible --name '^Update Available$' | head -n1)
 import -silent -frame -window "$id" "$out/update-available.png"

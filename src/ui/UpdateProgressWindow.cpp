@@ -138,9 +138,14 @@ void UpdateProgressWindow::requestCancel() {
 void UpdateProgressWindow::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
-    painter.setPen(Qt::NoPen);
+    if (!compositing) {
+        // The shape mask cuts the corners; every pixel inside it must be painted.
+        painter.fillRect(rect(), colorFromHex("#1A1A1C"));
+    }
+    // A hairline edge keeps the panel apart from a dark window behind it.
+    painter.setPen(QPen(colorFromHex("#3A3A3C"), 1.0));
     painter.setBrush(colorFromHex("#1A1A1C"));
-    painter.drawRoundedRect(QRectF(rect()), cornerRadius, cornerRadius);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), cornerRadius, cornerRadius);
 }
 
 void UpdateProgressWindow::keyPressEvent(QKeyEvent* event) {
