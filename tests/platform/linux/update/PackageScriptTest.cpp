@@ -71,7 +71,11 @@ TEST(PackageScriptTest, BundleRunsAnywhereAndIsServedAndInstalledAsAnUpdate) {
     TempDir dir("vokari-package");
     const auto log = dir.path / "commands.log";
     const std::string script = VOKARI_SOURCE_DIR "/scripts/package.sh";
-    auto fail = [&] { return "\n" + readAll(log); };
+    auto fail = [&] {
+        std::string text(1, '\n');
+        text += readAll(log);
+        return text;
+    };
 
     // Version A: the build as it is. Version B: the same build with the next version's app.
     ASSERT_TRUE(
