@@ -1,5 +1,6 @@
 #include "ui/AboutView.h"
 
+#include "core/AppVersion.h"
 #include "ui/BrandFonts.h"
 #include "ui/ViewStyle.h"
 
@@ -35,7 +36,7 @@ AboutView::AboutView(Actions acts, QWidget* parent) : QWidget(parent), actions(s
     auto* title = makeLabel(QStringLiteral("Vokari"), BrandFonts::figtree(20, Weight::bold), "#E0E0E0", this);
     column->addWidget(title, 0, Qt::AlignHCenter);
     column->addSpacing(4);
-    auto* version = makeLabel(versionText(QStringLiteral(VOKARI_VERSION)), BrandFonts::figtree(12), "#888888", this);
+    auto* version = makeLabel(versionText(QString::fromUtf8(appVersion())), BrandFonts::figtree(12), "#888888", this);
     version->setObjectName(QStringLiteral("version"));
     column->addWidget(version, 0, Qt::AlignHCenter);
     column->addSpacing(8);

@@ -1,5 +1,6 @@
 #include "ui/StatusTrayIcon.h"
 
+#include "core/AppVersion.h"
 #include "core/DebugLog.h"
 #include "ui/HexColor.h"
 
@@ -115,7 +116,7 @@ void StatusTrayIcon::buildContextMenu(QMenu& target) const {
                                         (mic ? QString::fromStdString(*mic) : QStringLiteral("System Default")));
     micLine->setEnabled(false);
     target.addSeparator();
-    const QString version = QStringLiteral(VOKARI_VERSION);
+    const QString version = QString::fromUtf8(appVersion());
     QAction* versionLine =
         target.addAction(QStringLiteral("Version ") + (version.isEmpty() ? QStringLiteral("?") : version));
     versionLine->setEnabled(false);

@@ -116,7 +116,12 @@ TEST_F(JsonFileDefaultsStoreTest, ConcurrentWritersFromManyThreadsLoseNothing) {
     for (int t = 0; t < 4; ++t) {
         threads.emplace_back([&store, t] {
             for (int i = 0; i < 25; ++i) {
-                store.setInteger("k" + std::to_string(t) + "_" + std::to_string(i), i);
+                // Appended rather than joined with +: GCC 12 at -O3 reports a false -Wrestrict on "k" + string.
+                std::string key = "k";
+                key += std::to_string(t);
+                key += '_';
+                key += std::to_string(i);
+                store.setInteger(key, i);
                 (void)store.integerValue("k0_0");
             }
         });

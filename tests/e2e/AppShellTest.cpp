@@ -93,6 +93,34 @@ TEST(SingleInstanceTest, SecondHolderIsRefusedUntilTheFirstGoes) {
     EXPECT_EQ(second.acquire().outcome, SingleInstance::Outcome::acquired);
 }
 
+// A restart waits for the exiting instance instead of being turned away, and still gives up on one that stays.
+TEST(SingleInstanceTest, RestartWaitsForTheOldInstanceToLetGo) {
+    using std::chrono::milliseconds;
+    TempDir dir;
+    auto lock = dir.path / "vokari.lock";
+    auto old = std::make_unique<SingleInstance>(lock);
+    ASSERT_EQ(old->acquire().outcome, SingleInstance::Outcome::acquired);
+
+    SingleInstance restarted(lock);
+    int pauses = 0;
+    auto result = restarted.acquireWaiting(milliseconds(5000), milliseconds(50), [&](milliseconds step) {
+        EXPECT_EQ(step, milliseconds(50));
+        if (++pauses == 3) {
+            old.reset(); // the old instance exits while the new one waits
+        }
+    });
+    EXPECT_EQ(result.outcome, SingleInstance::Outcome::acquired);
+    EXPECT_EQ(pauses, 3) << "took the lock at the first try after it was released";
+    EXPECT_TRUE(restarted.held());
+
+    SingleInstance third(lock);
+    pauses = 0;
+    auto refused = third.acquireWaiting(milliseconds(500), milliseconds(50), [&](milliseconds) { ++pauses; });
+    EXPECT_EQ(refused.outcome, SingleInstance::Outcome::alreadyRunning);
+    EXPECT_EQ(pauses, 10) << "gives up once its patience is spent";
+    EXPECT_FALSE(third.held());
+}
+
 TEST(SingleInstanceTest, LeftoverFileOfAnEndedProcessDoesNotBlock) {
     TempDir dir;
     auto lock = dir.path / "vokari.lock";

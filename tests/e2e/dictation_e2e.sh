@@ -524,13 +524,92 @@ case_streamrefused() {
     e2e_stop_app TERM
 }
 
-e2e_watchdog 120
+
+# An update from A to B. A runs from its bundle, installed in the user's applications folder; the reference server
+# offers B (this build with the next version) under --releases. "Update Now" downloads, checks and installs B over A;
+# "Restart" ends A and starts the copy just installed, which is B, keeps the settings and the device identity, and
+# dictates.
+case_update() {
+    [ -x "${VOKARI_NEXT_APP:-}" ] || e2e_fail "VOKARI_NEXT_APP does not name an executable"
+    [ -d "${VOKARI_BUILD_ROOT:-}" ] || e2e_fail "VOKARI_BUILD_ROOT does not name the build directory"
+    stack_start || e2e_fail "the desktop stack did not start"
+    local package="$e2e_here/../../scripts/package.sh" rel_a="$STACK_DIR/release-a" rel_b="$STACK_DIR/release-b"
+    bash "$package" --no-build --build-dir "$VOKARI_BUILD_ROOT" --out "$rel_a" >>"$STACK_DIR/package.log" 2>&1 ||
+        e2e_fail "package.sh failed for A: $(tail -n 5 "$STACK_DIR/package.log")"
+    bash "$package" --no-build --build-dir "$VOKARI_BUILD_ROOT" --app "$VOKARI_NEXT_APP" --out "$rel_b" \
+        >>"$STACK_DIR/package.log" 2>&1 || e2e_fail "package.sh failed for B: $(tail -n 5 "$STACK_DIR/package.log")"
+    local version_a version_b
+    version_a=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["version"])' "$rel_a/manifest.json")
+    version_b=$(python3 -c 'import json, sys; print(json.load(open(sys.argv[1]))["version"])' "$rel_b/manifest.json")
+    [ "$version_a" != "$version_b" ] || e2e_fail "A and B are both $version_a"
+
+    export VOKARI_UPDATE_DIR="$HOME/.local/opt/vokari"
+    mkdir -p "$VOKARI_UPDATE_DIR"
+    tar -xzf "$rel_a/Vokari-$version_a-linux-x86_64.tar.gz" -C "$VOKARI_UPDATE_DIR" || e2e_fail "cannot unpack A"
+    local installed="$VOKARI_UPDATE_DIR/Vokari/bin/vokari"
+    E2E_SERVER_ARGS="--releases $rel_b" e2e_start_server
+    e2e_start_target
+    e2e_settings "{$HOTKEY,\"soundFeedback\":false}"
+    /usr/libexec/at-spi-bus-launcher --launch-immediately >"$STACK_DIR/a11y.log" 2>&1 &
+    stack_pids+=("$!")
+    export QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1
+    VOKARI_APP="$installed" e2e_start_app
+    local old="$E2E_APP_PID" settings identity
+    settings=$(cat "$XDG_CONFIG_HOME/vokari/settings.json")
+
+    # The first automatic check, 5 s after launch, offers B.
+    stack_wait_for 20 /usr/bin/python3 "$e2e_here/atspi_window.py" "$old" names "Update Now" "Later" ||
+        e2e_fail "no \"Update Available\" alert: $(grep -F '[update]' "$STACK_DIR/app.out" | tail -n 3)"
+    identity=$(cat "$XDG_DATA_HOME/vokari/secrets.json") || e2e_fail "no device identity stored"
+    e2e_atspi press "Update Now"
+    stack_wait_for 30 /usr/bin/python3 "$e2e_here/atspi_window.py" "$old" names Restart ||
+        e2e_fail "no \"Update Installed\" alert: $(grep -F '[update]' "$STACK_DIR/app.out" | tail -n 3)"
+    [ "$("$installed" --version)" = "Vokari $version_b" ] || e2e_fail "B is not installed: $("$installed" --version)"
+    e2e_atspi press Restart
+
+    # A ends by itself; the instance now holding the lock is B, started from the copy just installed.
+    local status=0
+    wait "$old" || status=$?
+    [ "$status" -eq 0 ] || e2e_fail "A exited with status $status after the restart"
+    local lock="$XDG_RUNTIME_DIR/vokari.lock" new=""
+    stack_wait_for 15 sh -c "p=\$(head -n1 '$lock'); [ -n \"\$p\" ] && [ \"\$p\" != $old ] && kill -0 \"\$p\"" ||
+        e2e_fail "no new instance holds the lock"
+    new=$(head -n1 "$lock")
+    stack_pids+=("$new")
+    E2E_APP_PID="$new"
+    [ "$(readlink "/proc/$new/exe")" = "$installed" ] || e2e_fail "the restart ran $(readlink "/proc/$new/exe")"
+    e2e_wait_log "🟢 Vokari running" 2 20
+    e2e_atspi press About
+    e2e_atspi showing "Version $version_b"
+
+    python3 -c 'import json, sys; a = json.loads(sys.argv[1]); b = json.load(open(sys.argv[2]))
+sys.exit(any(b.get(k) != v for k, v in a.items()))' "$settings" "$XDG_CONFIG_HOME/vokari/settings.json" ||
+        e2e_fail "the settings changed: $(cat "$XDG_CONFIG_HOME/vokari/settings.json")"
+    [ "$(cat "$XDG_DATA_HOME/vokari/secrets.json")" = "$identity" ] || e2e_fail "the device identity changed"
+    [ "$(ls -A "$VOKARI_UPDATE_DIR")" = Vokari ] || e2e_fail "left over beside the install: $(ls -A "$VOKARI_UPDATE_DIR")"
+    grep -qF "Exec=\"$installed\"" "$XDG_DATA_HOME/applications/vokari.desktop" ||
+        e2e_fail "the desktop entry does not start the installed copy"
+
+    e2e_focus_target
+    e2e_record "$SENTENCE"
+    e2e_hotkey
+    e2e_wait_text "$SENTENCE" 20
+    # B is not this shell's child: stop it by its pid and wait for it to go.
+    kill -TERM "$new"
+    # Gone, or a zombie that no init process reaps in a container.
+    stack_wait_for 10 sh -c "! kill -0 $new 2>/dev/null || grep -q ') Z ' /proc/$new/stat" ||
+        e2e_fail "B did not end on SIGTERM"
+    E2E_APP_PID=""
+}
+
+# The update case packages two bundles and starts the app twice.
+if [ "${1:-}" = update ]; then e2e_watchdog 170; else e2e_watchdog 120; fi
 case "${1:-}" in
-toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent | pulsekill | settingsfull | xgone | streamrefused)
+toggle | hold | escape | autoenter | terminal | short | backenddown | dailylimit | instance | launcher | window | command | hotkeysettings | unsent | pulsekill | settingsfull | xgone | streamrefused | update)
     "case_$1"
     ;;
 *)
-    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent|pulsekill|settingsfull|xgone|streamrefused" >&2
+    echo "usage: $0 toggle|hold|escape|autoenter|terminal|short|backenddown|dailylimit|instance|launcher|window|command|hotkeysettings|unsent|pulsekill|settingsfull|xgone|streamrefused|update" >&2
     exit 2
     ;;
 esac

@@ -1,6 +1,7 @@
 // The main window on Qt's offscreen platform: tabs and their looks, hover, the Home status line per state, the
 // hint and microphone lines on their notifications, the About tab, and the window's close/reopen and shortcuts.
 #include "OffscreenApp.h"
+#include "core/AppVersion.h"
 #include "core/VirtualMainQueue.h"
 #include "desktop/HotkeyOption.h"
 #include "ui/HexColor.h"
@@ -146,8 +147,8 @@ TEST(MainViewTest, AboutTabShowsVersionAndLinksAndRunsItsActions) {
     QWidget* about = view.contentView(MainView::aboutTab);
     auto* version = about->findChild<QLabel*>("version");
     ASSERT_NE(version, nullptr);
-    EXPECT_EQ(version->text(), QStringLiteral("Version ") + QStringLiteral(VOKARI_VERSION));
-    EXPECT_FALSE(QStringLiteral(VOKARI_VERSION).isEmpty());
+    EXPECT_EQ(version->text(), QStringLiteral("Version ") + QString::fromUtf8(appVersion()));
+    EXPECT_FALSE(QString::fromUtf8(appVersion()).isEmpty());
     EXPECT_EQ(AboutView::versionText(QString()), "Version ?");
 
     auto* website = about->findChild<QPushButton*>("website");

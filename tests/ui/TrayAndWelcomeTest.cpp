@@ -1,6 +1,7 @@
 // The tray icon's dot and context menu, the welcome panel's flow on virtual time, and the clickable overlay, on
 // Qt's offscreen platform.
 #include "OffscreenApp.h"
+#include "core/AppVersion.h"
 #include "core/VirtualMainQueue.h"
 #include "ui/ClickableView.h"
 #include "ui/HexColor.h"
@@ -51,7 +52,7 @@ TEST(StatusTrayIconTest, MenuIsBuiltForTheCurrentStateAndItsItemsRunTheirActions
                         {[&] { ++opens; }, [&] { ++toggles; }, nullptr, [&] { ++quits; }, nullptr, nullptr});
     QMenu menu;
     tray.buildContextMenu(menu);
-    const QString version = QStringLiteral("Version ") + QStringLiteral(VOKARI_VERSION);
+    const QString version = QStringLiteral("Version ") + QString::fromUtf8(appVersion());
     const std::vector<std::pair<QString, bool>> idle = {{"Start Recording", true},
                                                         {"---", true},
                                                         {"Open Window", true},

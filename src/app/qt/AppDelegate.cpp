@@ -7,6 +7,7 @@
 #include "app/qt/QtSoundPlayer.h"
 #include "app/qt/RecyclingSoundPlayer.h"
 #include "app/qt/SingleInstance.h"
+#include "core/AppVersion.h"
 #include "core/DebugLog.h"
 #include "net/CurlTransport.h"
 #include "platform/linux/audio/LinuxAudioPlatform.h"
@@ -213,7 +214,7 @@ void AppDelegate::createUpdater() {
     config.activity.subscribe = [this](std::function<void(AppActivity)> deliver) {
         return appState.state.subscribe([deliver](const VokariState& state) { deliver(activityOf(state)); });
     };
-    config.currentVersion = VOKARI_VERSION;
+    config.currentVersion = appVersion();
     config.downloadPage = AboutView::websiteUrl().toString().toStdString();
     config.quit = [] { QCoreApplication::quit(); };
     config.openURL = [](const std::string& url) { QDesktopServices::openUrl(QUrl(QString::fromStdString(url))); };

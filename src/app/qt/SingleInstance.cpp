@@ -8,6 +8,8 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <thread>
+
 namespace vokari {
 
 std::filesystem::path SingleInstance::defaultLockPath() {
@@ -99,6 +101,22 @@ SingleInstance::Result SingleInstance::acquire() {
     }
     fd = f;
     return {Outcome::acquired, {}};
+}
+
+SingleInstance::Result SingleInstance::acquireWaiting(std::chrono::milliseconds patience,
+                                                      std::chrono::milliseconds step,
+                                                      const std::function<void(std::chrono::milliseconds)>& pause) {
+    auto result = acquire();
+    for (auto waited = std::chrono::milliseconds(0);
+         result.outcome == Outcome::alreadyRunning && waited < patience && step.count() > 0; waited += step) {
+        if (pause) {
+            pause(step);
+        } else {
+            std::this_thread::sleep_for(step);
+        }
+        result = acquire();
+    }
+    return result;
 }
 
 } // namespace vokari

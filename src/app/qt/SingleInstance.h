@@ -5,7 +5,9 @@
 // Main thread, once at start-up, before the log and the toolkit start. Owned by the process entry.
 #include <sys/types.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 #include <optional>
 #include <string>
 
@@ -31,6 +33,12 @@ public:
     // Takes the lock (creating the private fallback directory when needed) and records this process's pid in
     // the file. A second call after success returns acquired again.
     Result acquire();
+    // For a process started to replace the running instance (an update's restart): the old one is still exiting,
+    // so try again every `step` until it has let go, for at most `patience`. `pause` waits between tries (a
+    // real sleep unless a test passes its own).
+    Result acquireWaiting(std::chrono::milliseconds patience,
+                          std::chrono::milliseconds step = std::chrono::milliseconds(50),
+                          const std::function<void(std::chrono::milliseconds)>& pause = {});
     bool held() const { return fd >= 0; }
 
 private:

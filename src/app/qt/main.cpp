@@ -8,17 +8,31 @@
 #include "app/qt/QtMainQueue.h"
 #include "app/qt/SingleInstance.h"
 #include "app/qt/UnixSignalWatcher.h"
+#include "core/AppVersion.h"
 #include "core/DebugLog.h"
+#include "platform/linux/update/BundleInstaller.h"
 
 #include <QApplication>
 #include <QTimer>
 
+#include <chrono>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <memory>
 
 int main(int argc, char** argv) {
     using namespace vokari;
+    // Two arguments only: --version for packagers and the installer's check of a new copy, and the mark an
+    // update's restart carries.
+    bool restarted = false;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--version") == 0) {
+            std::printf("Vokari %s\n", appVersion());
+            return 0;
+        }
+        restarted = restarted || std::strcmp(argv[i], BundleInstaller::restartArgument) == 0;
+    }
     // A closed terminal or log pipe must not end the app in the middle of a paste.
     std::signal(SIGPIPE, SIG_IGN);
     // Quit, SIGINT, SIGTERM and SIGHUP all end the event loop, so every way out runs the same clean-up.
@@ -31,7 +45,8 @@ int main(int argc, char** argv) {
     }
     // Checked before the log starts: starting it empties the debug file the running instance writes to.
     SingleInstance instance(SingleInstance::defaultLockPath());
-    auto claim = instance.acquire();
+    // A restart after an update is started by the instance it replaces, which is still exiting: wait for it.
+    auto claim = restarted ? instance.acquireWaiting(std::chrono::seconds(10)) : instance.acquire();
     if (claim.outcome == SingleInstance::Outcome::alreadyRunning) {
         // Launching again is how a user asks for the window of the running instance.
         if (InstanceChannel::requestOpenWindow(InstanceChannel::socketPathFor(SingleInstance::defaultLockPath()))) {
@@ -56,7 +71,7 @@ int main(int argc, char** argv) {
     }
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Vokari"));
-    QApplication::setApplicationVersion(QStringLiteral(VOKARI_VERSION));
+    QApplication::setApplicationVersion(QString::fromUtf8(appVersion()));
     QApplication::setDesktopFileName(QStringLiteral("vokari"));
     // Vokari lives in the background; closing its last alert must not end it.
     QApplication::setQuitOnLastWindowClosed(false);
