@@ -173,7 +173,8 @@ void handleProcessStream(ServerContext& ctx, const httplib::Request& req, httpli
     if (!complete) {
         // Too large, or the client closed the connection or fell silent: the stream (and its decoder) goes,
         // nothing is stored or counted.
-        answerAndClose(res, body.errorStatus != 0 ? body.errorStatus : 400,
+        // 408 when it fell silent: the client still holds the recording and sends it whole to /process.
+        answerAndClose(res, body.errorStatus != 0 ? body.errorStatus : 408,
                        body.errorStatus != 0 ? body.errorMessage : "stream ended before its body was complete");
         return;
     }

@@ -67,6 +67,9 @@ void DictationStream::answered(HttpResult result) {
             refused();
         }
     }
+    // An answer before the recording ended cannot be the recording's: the backend gave the stream up (it went
+    // quiet too long while capture restarted, say). The whole WAV then goes to /process like any broken stream.
+    answeredEarly = !wav.has_value();
     answer = std::move(result);
     upload->close(); // whatever is still recorded goes only into the WAV
     settle(lock);
@@ -85,9 +88,14 @@ void DictationStream::settle(std::unique_lock<std::mutex>& lock) {
     // 503 too: a backend that could not take one more stream (or has no engine) may still take the WAV, and a
     // second 503 from /process costs nothing the user would notice.
     const auto* response = std::get_if<HttpResponse>(&result);
-    if (response && !isRefusal(response->status) && response->status != 503) {
+    // 408: the backend gave the stream up before it ended (it fell quiet too long while capture restarted, say).
+    if (response && !isRefusal(response->status) && response->status != 503 && response->status != 408 &&
+        !answeredEarly) {
         done(RefineClient::processResultFor(result));
         return;
+    }
+    if (response && (answeredEarly || response->status == 408) && !isRefusal(response->status)) {
+        debugLog("⚠️ Stream ended early (" + std::to_string(response->status) + ") — sending the recording to /process");
     }
     if (const auto* error = std::get_if<TransportError>(&result)) {
         debugLog("⚠️ Stream failed: " + error->description + " — sending the recording to /process");

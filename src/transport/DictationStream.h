@@ -50,6 +50,7 @@ private:
     ProcessCompletion completion;
     bool givenUp = false;
     bool settled = false;
+    bool answeredEarly = false; // the answer came before finish() ended the body
 };
 
 } // namespace vokari

@@ -148,6 +148,8 @@ TEST_F(DictationStreamHttpTest, ARefusedBrokenOrSilentStreamEndsInExactlyOneProc
           Case{"503 at once",
                {.status = 503, .body = R"({"error":"too many streams at once"})", .answerBeforeBody = true},
                false},
+          // The backend gave the stream up while the user still spoke (it fell quiet while capture restarted).
+          Case{"408 gave up", {.status = 408, .body = R"({"error":"stream ended before its body was complete"})"}, false},
           Case{"closed mid-stream", {.closeAfterBodyBytes = 5000}, false},
           Case{"closed after the body", {.closeWithoutAnswer = true}, false},
           // libcurl counts a quiet second only once its 5 s speed window has drained: this case takes about 7 s.
