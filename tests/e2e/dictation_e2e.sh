@@ -240,7 +240,9 @@ case_launcher() {
 case_window() {
     stack_start || e2e_fail "the desktop stack did not start"
     e2e_start_tray
-    e2e_start_server
+    # Whole-file decoding, so "processing" lasts long enough to be seen on the dot: a streamed answer can come
+    # within one sample of the tray's colour.
+    E2E_SERVER_ARGS="${E2E_SERVER_ARGS:-} --no-stream" e2e_start_server
     e2e_start_target
     e2e_settings "{$HOTKEY,\"hasCompletedOnboarding\":false}"
     # The accessibility bus, so the test reads and presses controls by their names as a screen reader would.
