@@ -3,6 +3,7 @@
 // whole WAV, and giving a stream up.
 #include "Await.h"
 #include "FakeSecretStore.h"
+#include "ProcessResultText.h"
 #include "RecordingServer.h"
 #include "RecordingSink.h"
 #include "TestFiles.h"
@@ -17,13 +18,7 @@ namespace {
 
 using test::Reply;
 
-std::string describe(const ProcessResult& r) {
-    if (auto* s = std::get_if<ProcessSuccess>(&r)) {
-        return "success(" + s->raw.value_or("-") + ", " + s->refined.value_or("-") + ")";
-    }
-    auto* e = std::get_if<ProcessError>(&r);
-    return e ? "error(" + e->message + ")" : "rateLimited";
-}
+using test::describe;
 
 // 100 ms of audio whose bytes differ from block to block.
 std::string block(int n) {
@@ -58,14 +53,11 @@ protected:
     std::shared_ptr<RefineClient> make(CurlTransport::Options options = {}) {
         transport = std::make_shared<CurlTransport>(options);
         RefineClientConfig config;
-        config.transport = transport;
         config.secrets = secrets;
         config.defaults = &defaults;
         config.baseURL = server.origin();
         config.vocabPath = vocabPath;
-        auto client = RefineClient::create(config);
-        transport->waitIdle(std::chrono::seconds(10)); // registration and profile fetch
-        return client;
+        return test::connectedClient(transport, config);
     }
     // Streams `blocks` blocks as a recording would (`paced`: each seen by the server before the next is
     // recorded), then ends the recording and waits for the result.
@@ -149,7 +141,9 @@ TEST_F(DictationStreamHttpTest, ARefusedBrokenOrSilentStreamEndsInExactlyOneProc
                {.status = 503, .body = R"({"error":"too many streams at once"})", .answerBeforeBody = true},
                false},
           // The backend gave the stream up while the user still spoke (it fell quiet while capture restarted).
-          Case{"408 gave up", {.status = 408, .body = R"({"error":"stream ended before its body was complete"})"}, false},
+          Case{"408 gave up",
+               {.status = 408, .body = R"({"error":"stream ended before its body was complete"})"},
+               false},
           Case{"closed mid-stream", {.closeAfterBodyBytes = 5000}, false},
           Case{"closed after the body", {.closeWithoutAnswer = true}, false},
           // libcurl counts a quiet second only once its 5 s speed window has drained: this case takes about 7 s.

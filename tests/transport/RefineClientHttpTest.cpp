@@ -2,6 +2,7 @@
 // rules, transport failures and connection reuse.
 #include "Await.h"
 #include "FakeSecretStore.h"
+#include "ProcessResultText.h"
 #include "RecordingServer.h"
 #include "RecordingSink.h"
 #include "TestFiles.h"
@@ -19,14 +20,7 @@ namespace {
 
 using test::Reply;
 
-// The result as one comparable string: "success(raw, refined)", "error(message)" or "rateLimited".
-std::string describe(const ProcessResult& r) {
-    if (auto* s = std::get_if<ProcessSuccess>(&r)) {
-        return "success(" + s->raw.value_or("-") + ", " + s->refined.value_or("-") + ")";
-    }
-    auto* e = std::get_if<ProcessError>(&r);
-    return e ? "error(" + e->message + ")" : "rateLimited";
-}
+using test::describe;
 const std::string kWrong = "error(Something went wrong — try again)";
 
 class RefineClientHttpTest : public ::testing::Test {
@@ -40,16 +34,13 @@ protected:
     std::shared_ptr<RefineClient> make(std::string origin, CurlTransport::Options options = {}) {
         transport = std::make_shared<CurlTransport>(options);
         RefineClientConfig config;
-        config.transport = transport;
         config.secrets = secrets;
         config.defaults = &defaults;
         config.baseURL = origin;
         config.vocabPath = vocabPath;
         config.deviceName = "desk";
         config.osVersion = "1.2.3";
-        auto client = RefineClient::create(config);
-        transport->waitIdle(std::chrono::seconds(10)); // registration and profile fetch
-        return client;
+        return test::connectedClient(transport, config);
     }
     ProcessResult process(RefineClient& client, std::vector<std::uint8_t> audio = {'R', 'I', 'F', 'F'},
                           std::string source = "dictation") {
