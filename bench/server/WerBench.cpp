@@ -12,6 +12,8 @@
 // 100 ms blocks, with its word error rate and the CPU time finish() takes after the last block (the work
 // left when the user stops speaking); --prime sets how much audio a stream waits for before decoding, --pause
 // how much silence after the 0.25 s margin closes a stream's utterance.
+// --join SECONDS joins each source's consecutive recordings into utterances of at least that length (their
+// transcripts joined too), to measure long dictations with the pauses real speakers leave between sentences.
 // --tail SECONDS instead joins the set's real recordings into one utterance of that length and prints the
 // work after its last block (median of 3) for a stream, beside the whole-file decode of the same audio.
 #include "audio/WavReader.h"
@@ -166,7 +168,7 @@ int main(int argc, char** argv) {
     }
     size_t every = 1;
     bool flite = false, stock = true, verbose = false, streaming = false;
-    double tailSeconds = 0;
+    double tailSeconds = 0, joinSeconds = 0;
     std::string only;
     PocketSphinxConfig tuned;
     for (int i = 2; i < argc; ++i) {
@@ -181,8 +183,13 @@ int main(int argc, char** argv) {
             streaming = true;
         } else if (a == "--tail" && i + 1 < argc) {
             tailSeconds = std::atof(argv[++i]);
+        } else if (a == "--join" && i + 1 < argc) {
+            joinSeconds = std::atof(argv[++i]);
         } else if (a == "--pause" && i + 1 < argc) {
             tuned.streamPauseSplitMs = std::atoi(argv[++i]);
+        } else if (a == "--long-pause" && i + 2 < argc) {
+            tuned.streamLongUtteranceMs = std::atoi(argv[++i]);
+            tuned.streamLongPauseSplitMs = std::atoi(argv[++i]);
         } else if (a == "--prime" && i + 1 < argc) {
             tuned.streamPrimeMs = std::atoi(argv[++i]);
         } else if (a == "--stock-off") {
@@ -242,6 +249,19 @@ int main(int argc, char** argv) {
                 set.push_back(Utterance{"flite (synthetic)", "", s, std::move(*audio)});
             }
         }
+    }
+    if (joinSeconds > 0) {
+        std::vector<Utterance> joined;
+        for (auto& u : set) {
+            if (joined.empty() || joined.back().source != u.source || joined.back().audio.seconds() >= joinSeconds) {
+                joined.push_back(std::move(u));
+                continue;
+            }
+            auto& j = joined.back();
+            j.audio.samples.insert(j.audio.samples.end(), u.audio.samples.begin(), u.audio.samples.end());
+            j.text += " " + u.text;
+        }
+        set = std::move(joined);
     }
     if (set.empty()) {
         std::cerr << "no utterances\n";

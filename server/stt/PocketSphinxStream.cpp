@@ -25,6 +25,8 @@ PocketSphinxStream::PocketSphinxStream(PocketSphinxEngine& engine, std::vector<s
     : engine_(engine), vocabulary_(std::move(vocabulary)),
       primeSamples_(static_cast<size_t>(std::max(0, engine.config_.streamPrimeMs)) * 16),
       pauseSplit_(static_cast<size_t>(std::max(10, engine.config_.streamPauseSplitMs)) * 16),
+      longUtterance_(static_cast<size_t>(std::max(0, engine.config_.streamLongUtteranceMs)) * 16),
+      longPauseSplit_(static_cast<size_t>(std::max(10, engine.config_.streamLongPauseSplitMs)) * 16),
       nextPlanAt_(std::max<size_t>(primeSamples_, kFrame * 10)) {
     takeDecoder(false);
 }
@@ -77,7 +79,9 @@ void PocketSphinxStream::feed(const int16_t* samples, size_t count) {
     if (started_) {
         classifyFrames(false);
         decodeUpTo(std::min(audio_.size(), keepUntil_));
-        if (inUtterance_ && decoded_ >= keepUntil_ && classified_ * kFrame >= keepUntil_ + pauseSplit_) {
+        size_t split =
+            longUtterance_ > 0 && keepUntil_ >= utteranceStart_ + longUtterance_ ? longPauseSplit_ : pauseSplit_;
+        if (inUtterance_ && decoded_ >= keepUntil_ && classified_ * kFrame >= keepUntil_ + split) {
             closeSegment();
         }
     }
@@ -102,6 +106,7 @@ void PocketSphinxStream::closeSegment() {
 void PocketSphinxStream::openSegment(size_t firstVoicedFrame) {
     size_t start = firstVoicedFrame * kFrame;
     decoded_ = std::max(decoded_, start > kKeep ? start - kKeep : 0);
+    utteranceStart_ = decoded_;
     if (fe_start_utt(fe_) < 0 || ps_start_utt(decoder_->ps) < 0) {
         error_ = SttError{SttError::Kind::failed, "pocketsphinx stream could not start"};
         return;
@@ -146,6 +151,7 @@ void PocketSphinxStream::tryStart() {
     started_ = true;
     inUtterance_ = true;
     decoded_ = plan_.begin;
+    utteranceStart_ = decoded_;
     classified_ = plan_.begin / kFrame;
     keepUntil_ = decoded_;
 }

@@ -62,6 +62,9 @@ private:
     // A pause this long after the silence margin closes the utterance so far: its final passes run while
     // the user is silent, and only the speech after the last pause is left for the end.
     size_t pauseSplit_;
+    size_t longUtterance_;   // an utterance this long (samples) closes at longPauseSplit_ instead (0 = never)
+    size_t longPauseSplit_;
+    size_t utteranceStart_ = 0; // first sample of the open utterance
     size_t nextPlanAt_;        // audio length at which the conditioning is (re)planned
     bool started_ = false;     // live decoding began (the decoder's mean is ours until letGo)
     bool inUtterance_ = false; // an utterance is open in the decoder

@@ -101,3 +101,26 @@ TEST(ServerStreamDecoding, StreamsAndWholeRecordingsShareOneDecoderWithoutDeadlo
     EXPECT_EQ(text(engine->transcribe(first, {}, SttMode::dictation)), expectFirst);
     EXPECT_EQ(streamed(*engine, first), expectFirstStreamed);
 }
+
+// A pause closes the utterance so far and the speech after it starts a new one: no word may be lost or repeated
+// at the seam. Half a second of silence is too short to close a short utterance, long enough after 6 s of speech.
+TEST(ServerStreamDecoding, AnUtteranceClosedAtAPauseKeepsEveryWordOnce) {
+    auto engine = makeEngine(1);
+    ASSERT_TRUE(engine);
+    auto first = speech("the quick brown fox jumps over the lazy dog and runs far away into the forest");
+    auto second = speech("our new product launch was a big success with customers");
+    auto third = speech("please schedule a meeting with the marketing team next week");
+    PcmAudio opening = first; // about 8.5 s of speech with only the synthesiser's short gap inside
+    opening.samples.insert(opening.samples.end(), second.samples.begin(), second.samples.end());
+    PcmAudio joined = opening;
+    joined.samples.insert(joined.samples.end(), 8000, int16_t{0});
+    joined.samples.insert(joined.samples.end(), third.samples.begin(), third.samples.end());
+
+    // The seam's own words, not exact text: the part after the pause starts with the running cepstral mean, so a
+    // word inside it may come out differently from a decode of that part alone.
+    const std::string before = text(engine->transcribe(opening, {}, SttMode::dictation));
+    ASSERT_EQ(before.substr(before.size() - 9), "customers");
+    const std::string got = streamed(*engine, joined);
+    EXPECT_EQ(got.substr(0, before.size() + 16), before + " please schedule") << got;
+    EXPECT_EQ(got.substr(got.size() - 29), " the marketing team next week") << got;
+}
