@@ -6,9 +6,15 @@
 #include <cstdlib>
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
-    vokari::fuzz::clearScratch();
-    auto path = vokari::fuzz::scratchDir() / "vokari" / "secrets.json";
-    std::filesystem::create_directories(path.parent_path());
+    // The directory stays (as the store leaves it, private); only what is in it goes.
+    static const auto dir = [] {
+        auto d = vokari::fuzz::scratchDir() / "vokari";
+        std::filesystem::create_directories(d);
+        std::filesystem::permissions(d, std::filesystem::perms::owner_all);
+        return d;
+    }();
+    static const auto path = dir / "secrets.json";
+    vokari::fuzz::clearScratch(dir);
     vokari::fuzz::writeFile(path, vokari::fuzz::bytesOf(data, size));
     vokari::FileSecretStore store(path);
     vokari::SecretQuery query{"ai.vokari", "deviceId", false};

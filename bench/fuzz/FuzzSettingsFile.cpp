@@ -6,7 +6,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     vokari::fuzz::clearScratch();
-    auto path = vokari::fuzz::scratchDir() / "settings.json";
+    static const auto path = vokari::fuzz::scratchDir() / "settings.json";
     vokari::fuzz::writeFile(path, vokari::fuzz::bytesOf(data, size));
     vokari::JsonFileDefaultsStore store(path, [](const std::string&) {});
     vokari::Settings settings(store);

@@ -7,7 +7,7 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
     vokari::fuzz::clearScratch();
-    auto path = vokari::fuzz::scratchDir() / "vocabulary.json";
+    static const auto path = vokari::fuzz::scratchDir() / "vocabulary.json";
     vokari::fuzz::writeFile(path, vokari::fuzz::bytesOf(data, size));
     auto vocab = vokari::VocabularyFile::load(path).value_or("");
     vocab += ", Vokari";

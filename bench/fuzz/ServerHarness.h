@@ -1,13 +1,12 @@
 #pragma once
 // Runs one raw HTTP request through the server's real request reader (cpp-httplib's, as the server uses it) and
 // the real handlers, over an in-memory stream and an in-memory database (no socket, no thread), with a published
-// release in the scratch directory. There is no transcription engine, so audio requests stop after the request, its
-// parts and the WAV were read.
+// release in the scratch directory. Routes come from the server's own table. Without an engine, audio requests stop
+// after the request, its parts and the WAV were read.
 #include "FuzzSupport.h"
 #include "core/Clock.h"
 #include "core/TimeFormat.h"
-#include "http/Handlers.h"
-#include "http/HttpUtil.h"
+#include "http/Routes.h"
 #include "refine/RuleRefiner.h"
 #include "storage/Database.h"
 
@@ -22,20 +21,10 @@ namespace vokari::server::fuzz {
 
 class ServerHarness : httplib::Server {
 public:
-    ServerHarness() : db(openDatabase()), ctx{*db, clock, nullptr, refiner, release()} {
-        auto route = [this](void (*handler)(ServerContext&, const httplib::Request&, httplib::Response&)) {
-            return [this, handler](const httplib::Request& req, httplib::Response& res) { handler(ctx, req, res); };
-        };
-        Post("/register", route(handleRegister));
-        Post("/process", route(handleProcess));
-        Post("/command", route(handleCommand));
-        Get("/profile", route(handleGetProfile));
-        Post("/profile", route(handlePostProfile));
-        Post("/style", route(handleStyle));
-        Get("/transcripts", route(handleTranscripts));
-        Post("/logs", route(handleLogs));
-        Get("/update/check", route(handleUpdateCheck));
-        Get(R"(/downloads/([^/]+))", route(handleDownload));
+    // `engine` may be null (no transcription engine: audio requests stop after their audio was read).
+    explicit ServerHarness(SpeechEngine* engine = nullptr)
+        : db(openDatabase()), ctx{*db, clock, engine, refiner, release()} {
+        installRoutes(*this, ctx); // the server's own table, so no route is missed here
         // As the server does: a handler's exception becomes a 500, which the fuzzer reports as a finding.
         set_exception_handler([](const httplib::Request&, httplib::Response&, std::exception_ptr) { std::abort(); });
         set_payload_max_length(25u << 20);
@@ -45,6 +34,8 @@ public:
                               clock.nowMs() + i, utcDay(clock.nowMs()), 0);
         }
     }
+
+    ServerContext& context() { return ctx; }
 
     // The raw answer (status line, headers, body); empty when the request could not be read at all.
     std::string handle(const std::string& rawRequest) {

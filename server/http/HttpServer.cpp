@@ -4,6 +4,7 @@
 #include "http/ConnectionPool.h"
 #include "http/Handlers.h"
 #include "http/HttpUtil.h"
+#include "http/Routes.h"
 
 #include <algorithm>
 #include <cerrno>
@@ -66,7 +67,7 @@ HttpServer::HttpServer(ServerContext& context, int threads, int maxConnections)
     });
     // Each stream holds a connection's thread while the user speaks; one is always left for everything else.
     context_.maxOpenStreams = std::max(1, static_cast<int>(connections) - 1);
-    installRoutes();
+    installHandlers();
 }
 
 HttpServer::~HttpServer() {
@@ -74,29 +75,9 @@ HttpServer::~HttpServer() {
 }
 
 // The handlers are stored inside server_, which this object owns, so they cannot outlive it or the context.
-void HttpServer::installRoutes() {
+void HttpServer::installHandlers() {
     auto& s = *server_;
-    ServerContext& ctx = context_;
-    auto route = [&ctx](void (*handler)(ServerContext&, const httplib::Request&, httplib::Response&)) {
-        return [&ctx, handler](const httplib::Request& req, httplib::Response& res) { handler(ctx, req, res); };
-    };
-    s.Post("/register", route(handleRegister));
-    s.Post("/process", route(handleProcess));
-    s.Post("/command", route(handleCommand));
-    if (ctx.streaming) {
-        s.Post("/process/stream",
-               [&ctx](const httplib::Request& req, httplib::Response& res, const httplib::ContentReader& reader) {
-                   handleProcessStream(ctx, req, res, reader);
-               });
-    }
-    s.Get("/profile", route(handleGetProfile));
-    s.Post("/profile", route(handlePostProfile));
-    s.Post("/style", route(handleStyle));
-    s.Get("/transcripts", route(handleTranscripts));
-    s.Post("/logs", route(handleLogs));
-    s.Get("/update/check", route(handleUpdateCheck));
-    s.Get(R"(/downloads/([^/]+))", route(handleDownload));
-    s.Get("/health", [](const httplib::Request&, httplib::Response& res) { sendJson(res, 200, {{"ok", true}}); });
+    vokari::server::installRoutes(s, context_);
 
     s.set_pre_routing_handler([](const httplib::Request&, httplib::Response&) {
         requestStart = std::chrono::steady_clock::now();

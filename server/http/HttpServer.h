@@ -32,7 +32,8 @@ public:
     bool quietAccessLog = false;
 
 private:
-    void installRoutes();
+    // The routes (see Routes.h), plus the error bodies and the access log around them.
+    void installHandlers();
 
     ServerContext& context_;
     std::unique_ptr<httplib::Server> server_;
