@@ -11,7 +11,8 @@
 // --stream adds the streaming path (/process/stream) beside it: the same engine settings, the audio fed in
 // 100 ms blocks, with its word error rate and the CPU time finish() takes after the last block (the work
 // left when the user stops speaking); --prime sets how much audio a stream waits for before decoding, --pause
-// how much silence after the 0.25 s margin closes a stream's utterance.
+// how much silence after the 0.25 s margin closes a stream's utterance, --long-pause MS1 MS2 the shorter silence
+// (MS2) that closes it once it holds MS1 of audio.
 // --join SECONDS joins each source's consecutive recordings into utterances of at least that length (their
 // transcripts joined too), to measure long dictations with the pauses real speakers leave between sentences.
 // --tail SECONDS instead joins the set's real recordings into one utterance of that length and prints the
