@@ -7,8 +7,8 @@
 // after speech starts), plans the conditioning from that, seeds the cepstral mean with the mean of that audio,
 // then decodes each block as it arrives with the mean of everything so far. Trailing silence is held back
 // and only decoded when speech resumes, so the end is trimmed as the whole-recording path trims it; a pause
-// of 0.75 s or more closes the utterance so far (its final passes run while the user is silent), and the
-// speech after it starts a new one from its silence margin. A
+// of 0.75 s or more closes the utterance so far (its final passes run while the user is silent; 0.45 s once it
+// holds 6 s of audio), and the speech after it starts a new one from its silence margin. A
 // recording that ends before decoding started is decoded whole, exactly as /process would.
 //
 // Decoders: one is taken at open when free (the vocabulary is loaded then, before any audio); otherwise
