@@ -72,3 +72,32 @@ TEST(ServerRuleRefiner, VocabularyParsingMultiWordTermsAndGuessedPhones) {
     EXPECT_EQ(guessPhones("vokari"), "V AA K AA R IY");
     EXPECT_EQ(guessPhones("123"), "");
 }
+
+TEST(ServerRuleRefiner, EveryTermFoundInALongVocabularyAndALongDictation) {
+    // Most comparisons are skipped by length and shared letters: a term must still win on every run of words that
+    // sounds like it, however many unrelated terms of one or several words come before and after it.
+    std::string vocab = "Kubernetes, ";
+    unsigned seed = 3;
+    for (int t = 0; t < 480; ++t) {
+        std::string term;
+        const std::size_t length = 4 + static_cast<std::size_t>(t) % 37;
+        while (term.size() < length) {
+            seed = seed * 1103515245u + 12345u;
+            term += static_cast<char>('a' + (seed >> 16) % 26);
+            term += (seed >> 8) % 4 == 0 ? " " : "";
+        }
+        vocab += term + ", ";
+    }
+    vocab += "Claude Code, GitHub";
+    const auto terms = parseVocabulary(vocab);
+    ASSERT_EQ(terms.size(), 483u);
+    std::string raw;
+    std::string expected;
+    for (int i = 0; i < 3; ++i) {
+        raw += "deploy kuber net ease then push to git hub and ask clawed code ";
+        expected += "deploy Kubernetes then push to GitHub and ask Claude Code ";
+    }
+    raw.pop_back();
+    expected.pop_back();
+    EXPECT_EQ(RuleRefiner::apply(RefineInput{raw, "minimal", "", terms}), expected);
+}
