@@ -6,7 +6,9 @@ keeps, for every 5 ms it writes, the monotonic time and the server's latency, so
 samples entered the microphone is known. The hotkey is pressed through XTest at a known monotonic time; a stub
 backend keeps the WAV of every "/process" request. The start of each WAV is located in the time code by
 correlation, which gives the time at which the first recorded sample was heard: minus the press time, that is the
-figure. It also checks that the app has no record stream (source-output) while idle, and measures idle CPU.
+figure. The end of each WAV, located the same way, gives how long before (negative) or after the release the last
+recorded sample was heard: the moment just before the release must not be lost. It also checks that the app has no
+record stream (source-output) while idle, and measures idle CPU.
 
 Usage: start_latency.py --app PATH --home DIR --runs N [--cold N] [--idle SECONDS] [--reference N] [--hold]
 Environment: DISPLAY and PULSE_SERVER of the private stack.
@@ -120,6 +122,13 @@ class BackendHandler(http.server.BaseHTTPRequestHandler):
         self.answer({"transcripts": []} if self.path.startswith("/transcripts") else {})
 
     def do_POST(self):
+        if self.path.startswith("/process/stream"):
+            # No streaming here: the app then sends the whole WAV to /process, which is what is measured.
+            self.send_response(404)
+            self.send_header("Content-Length", "0")
+            self.send_header("Connection", "close")
+            self.end_headers()
+            return
         body = self.rfile.read(int(self.headers.get("Content-Length", "0")))
         if not self.path.startswith("/process"):
             self.answer({})
@@ -248,7 +257,8 @@ def log_times(home, since):
 
 def dictate(app, keyboard, backend, player, code, hold=False):
     """One recording of about a second; returns (press -> first sample in ms, correlation, streams while
-    recording, streams once idle, {step: ms after the press})."""
+    recording, streams once idle, {step: ms after the press}, release -> last sample in ms, (CPU ticks, seconds)
+    while recording)."""
     started = app.log_count("🎙 Dictation started") + 1
     processed = app.log_count("✨ Processed") + 1
     with backend.cond:
@@ -256,9 +266,12 @@ def dictate(app, keyboard, backend, player, code, hold=False):
     pressed = keyboard.press(up=not hold)  # hold mode: the press is the key going down
     pressed_wall = time.time()
     app.wait_log("🎙 Dictation started", started, 10)
-    time.sleep(1.0)
+    ticks, since = app.cpu_ticks(), time.monotonic()
+    # About a second, released at any phase of the capture's 100 ms blocks.
+    time.sleep(1.0 + random.uniform(0.0, 0.1))
     recording_streams = app.source_outputs()
-    keyboard.press(down=not hold)
+    cpu = (app.cpu_ticks() - ticks, time.monotonic() - since)
+    released = keyboard.press(down=not hold)
     with backend.cond:
         if not backend.cond.wait_for(lambda: len(backend.wavs) > wavs, 15):
             sys.exit("no recording reached the backend")
@@ -268,11 +281,14 @@ def dictate(app, keyboard, backend, player, code, hold=False):
     idle_streams = app.source_outputs()
     zero = player.sample_zero_time(pressed)
     press_index = int((pressed - zero) * RATE)
-    score, index = locate(code, wav_samples(wav), press_index - RATE // 5, press_index + 2 * RATE)
+    samples = wav_samples(wav)
+    score, index = locate(code, samples, press_index - RATE // 5, press_index + 2 * RATE)
     steps = {k: 1000.0 * (v - pressed_wall) for k, v in log_times(app.home, pressed_wall).items()}
     if index is None:
-        return None, score, recording_streams, idle_streams, steps
-    return 1000.0 * (zero + index / RATE - pressed), score, recording_streams, idle_streams, steps
+        return None, score, recording_streams, idle_streams, steps, None, cpu
+    # The recording is contiguous, so its last sample sits len - 1 samples after its first in the time code.
+    tail = 1000.0 * (zero + (index + len(samples) - 1) / RATE - released)
+    return 1000.0 * (zero + index / RATE - pressed), score, recording_streams, idle_streams, steps, tail, cpu
 
 
 def reference_reader(player, code):
@@ -290,12 +306,13 @@ def reference_reader(player, code):
     return (None if index is None else 1000.0 * (zero + index / RATE - started)), score
 
 
-def summary(name, values):
+def summary(name, values, worst=max):
     values = [v for v in values if v is not None]
     if not values:
         return f"{name}: no measurement"
-    return (f"{name}: median {statistics.median(values):6.1f} ms, worst {max(values):6.1f} ms, "
-            f"best {min(values):6.1f} ms over {len(values)} presses")
+    best = min if worst is max else max
+    return (f"{name}: median {statistics.median(values):6.1f} ms, worst {worst(values):6.1f} ms, "
+            f"best {best(values):6.1f} ms over {len(values)} presses")
 
 
 def main():
@@ -326,21 +343,26 @@ def main():
         time.sleep(0.3)
 
     results = {"cold": [], "warm": []}
+    tails = []
+    recording_cpu = [0, 0.0]
     splits = {"cold": {}, "warm": {}}
     low, streams_idle, streams_rec = [], 0, []
 
     def record(kind, outcome):
-        ms, score, rec, idle, steps = outcome
+        ms, score, rec, idle, steps, tail, cpu = outcome
+        recording_cpu[0] += cpu[0]
+        recording_cpu[1] += cpu[1]
         nonlocal streams_idle
         results[kind].append(ms)
+        tails.append(tail)
         for step, value in steps.items():
             splits[kind].setdefault(step, []).append(value)
         streams_rec.append(rec)
         streams_idle += idle
         if score < 0.8:
             low.append((kind, len(results[kind]), score))
-        print(f"{kind} {len(results[kind]):2d}: {'-' if ms is None else f'{ms:6.1f}'} ms "
-              f"(match {score:.2f}, streams recording {rec}, idle {idle}; "
+        print(f"{kind} {len(results[kind]):2d}: {'-' if ms is None else f'{ms:6.1f}'} ms, "
+              f"release -> last sample {'-' if tail is None else f'{tail:6.1f}'} ms (match {score:.2f}, streams recording {rec}, idle {idle}; "
               + ", ".join(f"{k} at {v:.0f} ms" for k, v in steps.items()) + ")", flush=True)
 
     for _ in range(args.cold):
@@ -370,6 +392,7 @@ def main():
     print(summary("reference: parec started    ", references))
     print(summary("cold first press after launch", results["cold"]))
     print(summary("warm presses                 ", results["warm"]))
+    print(summary("release -> last recorded sample (negative: lost before the release)", tails, worst=min))
     for kind in ("cold", "warm"):
         # Both from the app's log (ms resolution). The target look-up follows the capture request since the press
         # asks for capture first; before that it preceded it.
@@ -382,6 +405,8 @@ def main():
           f"while idle after a dictation: {streams_idle} (of {len(streams_rec)} checks); "
           f"during the idle period: {max(idle_checks)} (of {len(idle_checks)} checks)")
     print(f"idle CPU over {args.idle:.0f} s: {100.0 * ticks / hz / args.idle:.3f} % ({ticks} ticks)")
+    print(f"CPU while recording over {recording_cpu[1]:.0f} s: "
+          f"{100.0 * recording_cpu[0] / hz / max(recording_cpu[1], 1e-9):.1f} % ({recording_cpu[0]} ticks)")
     if low:
         print(f"weak matches (correlation < 0.8): {low}")
 

@@ -406,6 +406,9 @@ void AudioCaptureManager::stopCapture() {
     totalRestartCount = 0;
     configObserver.reset();
     if (isCapturing && audioEngine) {
+        // The partly filled last block holds what was said just before the stop: it goes to the recording now,
+        // before the owner takes it. Brief: the engine's lock is held only while the audio thread copies a block.
+        audioEngine->flushTap();
         offMain([engine = audioEngine] {
             engine->removeTap();
             engine->stop();

@@ -34,6 +34,10 @@ public:
     // Installs the tap for blocks of about `frames` input frames. On failure returns the failure's text (empty when
     // the platform gave none). The block runs on the audio thread until removeTap() returns.
     virtual std::optional<std::string> installTap(std::uint32_t frames, TapBlock block) = 0;
+    // Hands what the input recorded since the tap's last block to the tap now, as one shorter block (nothing when
+    // there is none), so a recording that stops keeps its last moment. Any thread; the block then runs on the
+    // caller's thread, never at the same time as on the audio thread.
+    virtual void flushTap() {}
     // Removes the tap; once it returns the block is not running and will not run again. Harmless without a tap.
     virtual void removeTap() = 0;
     // Calls fn (on any thread) whenever the engine's configuration changes under it: the device went away or was

@@ -22,8 +22,10 @@ TEST(DictationControllerStop, UnderThreeTenthsOfASecondIsRejectedForTwoAndAHalfS
     EXPECT_EQ(h.state(), VokariState::idle);
     EXPECT_EQ(h.take(), Lines{}) << "no sound, and the capsule hides itself after its error";
 
+    // Samples the capture hands over while it stops belong to the recording.
     h.toggle();
-    h.fake->deliver(4800);
+    h.fake->deliver(4700);
+    h.fake->samplesAtStop = 100;
     h.take();
     h.toggle();
     EXPECT_EQ(h.take(), (Lines{"sound Glass", "capture stop", "ui processing",

@@ -108,8 +108,12 @@ TEST_F(AudioCaptureManagerTest, StereoAt48kConvertsInTenthOfASecondBlocksAndLogs
 
     queue.advance(2.5);
     EXPECT_THAT(logs(), ElementsAre("✅ Audio health check passed — buffers flowing"));
+    // What was recorded after the last full block reaches the owner before the stop returns.
+    fake.engine().pendingFrames = 1200;
     manager->stopCapture();
-    EXPECT_THAT(logs(), ElementsAre("⏹ Audio capture stopped — 2 buffers"));
+    ASSERT_EQ(buffers.size(), 3u);
+    EXPECT_EQ(buffers[2].samples.size(), 400u);
+    EXPECT_THAT(logs(), ElementsAre("⏹ Audio capture stopped — 3 buffers"));
     EXPECT_FALSE(fake.engine().running);
     EXPECT_FALSE(fake.engine().tap);
 

@@ -11,6 +11,7 @@
 #include <memory>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace vokari::testing {
@@ -43,6 +44,12 @@ public:
         tap = std::move(block);
         return std::nullopt;
     }
+    // Hands over the `pendingFrames` recorded since the last block, as the real engine does at a stop.
+    void flushTap() override {
+        if (tap && pendingFrames > 0) {
+            deliver(std::exchange(pendingFrames, 0u));
+        }
+    }
     void removeTap() override { tap = nullptr; }
     Subscription observeConfigurationChanges(std::function<void()> fn) override {
         configHandler = std::move(fn);
@@ -71,6 +78,7 @@ public:
     bool running = false;
     AudioDeviceId boundDevice = 0;
     std::uint32_t tapFrames = 0;
+    std::uint32_t pendingFrames = 0;
     TapBlock tap;
     std::function<void()> configHandler;
     std::vector<double> startTimes;

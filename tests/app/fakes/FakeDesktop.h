@@ -49,6 +49,7 @@ public:
     // When true, openStream() hands out a stream: "stream open", "stream finish <bytes streamed> of <WAV size>"
     // (its completion joins `dictations`) and "stream abort".
     bool streams = false;
+    std::size_t samplesAtStop = 0;
 
     // The lines that begin with `prefix`: all() every one so far, take() those added since the previous take().
     std::vector<std::string> all(const std::string& prefix) const { return select(prefix, 0); }
@@ -74,7 +75,12 @@ public:
         }
         return startOutcome.value_or(false);
     }
-    void stopCapture() override { add("capture stop"); }
+    void stopCapture() override {
+        add("capture stop");
+        if (samplesAtStop > 0) { // the partly filled last block, handed over by the stop itself
+            deliver(std::exchange(samplesAtStop, 0));
+        }
+    }
     void start() override { add("hotkey start"); }
     void stop() override { add("hotkey stop"); }
     void updateOption(HotkeyOption option) override { add("hotkey option " + std::to_string(int(option))); }

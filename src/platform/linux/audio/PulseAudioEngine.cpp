@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <utility>
 
 namespace vokari::platform_linux {
 
@@ -9,7 +10,9 @@ namespace {
 // A healthy server answers in milliseconds; start-up runs on the main thread, so a hung one may cost at most
 // this once (PulseConnection then skips further look-ups for a while).
 constexpr double kTimeoutSeconds = 1.0;
-constexpr pa_usec_t kFragmentUsec = 100'000; // the tap's 100 ms, so each wake-up carries about one block
+// How often the server hands over what it recorded. What it still holds when a recording stops is lost, so this is
+// well under the tap's 100 ms blocks, which the engine fills from several fragments.
+constexpr pa_usec_t kFragmentUsec = 20'000;
 } // namespace
 
 PulseAudioEngine::PulseAudioEngine() : connection("Vokari") {
@@ -194,6 +197,16 @@ std::optional<std::string> PulseAudioEngine::installTap(std::uint32_t frames, Ta
     // in there. The loop lock is held, so this is ordered with the loop thread's reads as if it ran there.
     readAvailable();
     return std::nullopt;
+}
+
+void PulseAudioEngine::flushTap() {
+    // Under the loop lock, as the loop thread's own reads are, so the block is never handed over twice at once.
+    PulseConnection::Lock lock(connection);
+    readAvailable();
+    if (tap && tapFilled > 0) {
+        const std::uint32_t frames = std::exchange(tapFilled, 0u);
+        tap(AudioInputBuffer{format, frames, tapBlock.data()});
+    }
 }
 
 void PulseAudioEngine::removeTap() {

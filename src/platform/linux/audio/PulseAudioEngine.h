@@ -25,6 +25,7 @@ public:
     void stop() override;
     AudioFormat inputFormat() const override;
     std::optional<std::string> installTap(std::uint32_t frames, TapBlock block) override;
+    void flushTap() override;
     void removeTap() override;
     Subscription observeConfigurationChanges(std::function<void()> fn) override;
 
@@ -43,7 +44,7 @@ private:
     std::optional<SourceDetails> lookUpSource(); // lock held
     void stopLocked();
     void notifyConfigurationChange(); // loop thread, lock held
-    void readAvailable();             // loop thread, lock held
+    void readAvailable();             // lock held (loop thread, or a tap being installed or flushed)
 
     static void streamStateCallback(pa_stream* stream, void* userdata);
     static void streamReadCallback(pa_stream* stream, size_t bytes, void* userdata);
