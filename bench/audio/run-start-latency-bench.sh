@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Press → first recorded sample and release → last recorded sample of the running app, cold (first press after each
 # launch) and warm, on the e2e desktop stack (Xvfb, openbox, PulseAudio virtual microphone) with a stub backend that
-# keeps every recording;
-# also checks that the app holds no record stream while idle and measures its idle CPU. See start_latency.py.
+# keeps every recording; also checks that the app holds no record stream while idle and measures its CPU while
+# recording and while idle. See start_latency.py.
 # Usage: bench/audio/run-start-latency-bench.sh <build-dir> [warm-presses=20] [cold-presses=20] [idle-seconds=30] [hold]
 # "hold" measures hold mode (press = the key going down) instead of toggle taps.
 set -uo pipefail
