@@ -6,6 +6,8 @@
 # over a quiet minute (capsule hidden) and its resident memory. Then, in the same run, hotkey release → text for
 # a ~5 s and a ~30 s utterance over both paths: streamed while recording ("/process/stream") and the whole WAV
 # after the release ("/process", the server restarted with --no-stream and the app with it).
+# E2E_LONG_WAVS="a.wav b.wav ..." replaces the ~30 s flite utterance with those 16 kHz mono recordings joined
+# (real speakers pause where flite does not, and that decides what is left to decode at the release).
 # Usage: bench/e2e/run-e2e-bench.sh <build-dir> [runs=5] [idle-seconds=60] [path-runs=5]
 set -uo pipefail
 build="$(cd "${1:?build directory}" && pwd)"
@@ -122,7 +124,25 @@ print(f"resident memory: {rss / 1024:.1f} MB (peak {hwm / 1024:.1f} MB)")
 PY
 
 # Both paths side by side: release -> text for each utterance, streamed and over /process.
-flite -voice slt -t "$LONG_UTTERANCE" -o "$STACK_DIR/utterance-30.wav" || e2e_fail "flite failed"
+if [ -n "${E2E_LONG_WAVS:-}" ]; then
+    # shellcheck disable=SC2086 # a list of paths
+    python3 - "$STACK_DIR/utterance-30.wav" $E2E_LONG_WAVS <<'PY' || e2e_fail "could not join E2E_LONG_WAVS"
+import sys, wave
+with wave.open(sys.argv[1], "wb") as out:
+    out.setnchannels(1)
+    out.setsampwidth(2)
+    out.setframerate(16000)
+    for name in sys.argv[2:]:
+        with wave.open(name) as w:
+            if (w.getnchannels(), w.getsampwidth(), w.getframerate()) != (1, 2, 16000):
+                sys.exit(f"{name}: not 16 kHz mono 16-bit")
+            out.writeframes(w.readframes(w.getnframes()))
+PY
+    long_kind="recorded speech"
+else
+    flite -voice slt -t "$LONG_UTTERANCE" -o "$STACK_DIR/utterance-30.wav" || e2e_fail "flite failed"
+    long_kind="flite speech"
+fi
 : >"$STACK_DIR/path-marks"
 # One dictation of a wav file; appends "<label> <release ms> <text events before>" to path-marks.
 path_run() { # label wav
@@ -160,9 +180,9 @@ for ((i = 1; i <= path_runs; i++)); do
     path_run process-30 "$STACK_DIR/utterance-30.wav"
 done
 
-python3 - "$STACK_DIR" "$STACK_DIR/utterance.wav" "$STACK_DIR/utterance-30.wav" <<'PY'
+python3 - "$STACK_DIR" "$STACK_DIR/utterance.wav" "$STACK_DIR/utterance-30.wav" "$long_kind" <<'PY'
 import datetime, re, statistics, sys, wave
-stack = sys.argv[1]
+stack, long_kind = sys.argv[1], sys.argv[4]
 secs = [(lambda w: w.getnframes() / w.getframerate())(wave.open(f)) for f in sys.argv[2:4]]
 # Access lines "<iso time at the end> <remote> POST <path> <status> <dur>ms": the answers that ended.
 answers = []
@@ -179,7 +199,7 @@ for line in open(f"{stack}/path-marks"):
     end, path, _ = next(a for a in answers if a[0] >= release)
     pasted = texts[before]
     rows.setdefault(label, []).append((pasted - release, end - release, pasted - end, path))
-print(f"\nboth paths in one run ({secs[0]:.2f} s and {secs[1]:.2f} s of flite speech), median (min, max):")
+print(f"\nboth paths in one run ({secs[0]:.2f} s of flite speech and {secs[1]:.2f} s of {long_kind}), median (min, max):")
 for label in ("stream-5", "process-5", "stream-30", "process-30"):
     r = rows.get(label, [])
     if not r:
