@@ -2,6 +2,7 @@
 
 #include "app/ProfileMerge.h"
 #include "command/CommandClient.h"
+#include "core/DebugLog.h"
 #include "http/BackendOrigin.h"
 #include "transport/VocabularyFile.h"
 
@@ -20,6 +21,11 @@ BackendConnection::BackendConnection(std::shared_ptr<MainQueue> q, RefineClientC
     const std::string base = config.baseURL ? BackendOrigin::normalized(*config.baseURL) : BackendOrigin::current();
     canSend = config.transport && !std::dynamic_pointer_cast<UnavailableTransport>(config.transport) &&
               BackendOrigin::makeURL(base, "/process");
+    if (config.transport && !canSend) {
+        // Said once at start: otherwise the first sign of a mistyped origin is a dictation that is not sent.
+        debugLog("⚠️ The backend origin \"" + base +
+                 "\" is not an http:// or https:// address — nothing can be sent (see VOKARI_BACKEND_URL)");
+    }
     if (config.vocabPath.empty()) {
         config.vocabPath = VocabularyFile::defaultPath();
     }

@@ -421,7 +421,7 @@ void DictationController::stopDictation() {
     std::shared_ptr<ProcessStream> stream;
     auto session = endRecording(&stream);
 
-    if (!session || !backendConfigured()) {
+    if (!session) {
         if (stream) {
             stream->abort();
         }
@@ -435,6 +435,14 @@ void DictationController::stopDictation() {
             stream->abort(); // the backend keeps nothing of it
         }
         rejectTooShort();
+        return;
+    }
+    if (!backendConfigured()) {
+        // Nothing can be sent, but the words are not lost: the recording fails as a request would and is kept.
+        std::uint64_t generation = ++dictationGeneration;
+        sentDictations[generation] = {session, {}};
+        appState.state = VokariState::error;
+        handleProcessResult(generation, dictationTargetApp, ProcessError{kNoBackend});
         return;
     }
     appState.state = VokariState::processing;
@@ -474,13 +482,18 @@ void DictationController::stopCommandRecording() {
     auto session = endRecording();
     isCommandMode = false;
 
-    if (!session || !backendConfigured() || !commandService) {
+    if (!session || !commandService) {
         appState.state = VokariState::idle;
         hideIndicator();
         return;
     }
     if (session->durationSeconds() < minRecordingSeconds) {
         rejectTooShort();
+        return;
+    }
+    if (!backendConfigured()) {
+        appState.state = VokariState::error;
+        handleCommandResult(++dictationGeneration, CommandError{kNoBackend});
         return;
     }
     auto screenshot = screenGrabber ? screenGrabber->captureScreenBase64() : std::nullopt;

@@ -65,6 +65,7 @@ public:
     static constexpr std::size_t logExcerptLength = 60;
     static constexpr const char* kCaptureLost = "Microphone lost — try again";
     static constexpr const char* kCaptureLostSending = "Microphone lost — sending what was heard";
+    static constexpr const char* kNoBackend = "No backend configured";
 
     static std::shared_ptr<DictationController> create(Dependencies deps);
     ~DictationController();

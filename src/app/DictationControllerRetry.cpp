@@ -60,9 +60,18 @@ void DictationController::retryRecording(const std::string& keptId) {
     if (!recordingKeeper) {
         return;
     }
-    if (appState.state.get() != VokariState::idle || !backendConfigured()) {
-        debugLog("⚠️ Retry of unsent recording " + keptId +
-                 " skipped: " + (backendConfigured() ? "a dictation is under way" : "no backend is configured"));
+    if (appState.state.get() != VokariState::idle) {
+        debugLog("⚠️ Retry of unsent recording " + keptId + " skipped: a dictation is under way");
+        return;
+    }
+    if (!backendConfigured()) {
+        // A press that did nothing visible would look like a broken button.
+        debugLog("⚠️ Retry of unsent recording " + keptId + " skipped: no backend is configured");
+        playSound("Basso");
+        showIndicator();
+        showError(kNoBackend);
+        appState.state = VokariState::error;
+        scheduleDelayedReset(errorResetDelay, dictationGeneration, false);
         return;
     }
     std::weak_ptr<DictationController> weak = weak_from_this();

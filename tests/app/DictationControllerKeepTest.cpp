@@ -96,6 +96,15 @@ TEST(DictationControllerKeep, ARetryPastesWhereTheFocusIsNowAndOnlyASuccessDisca
     h.keeper->loads.back().second(std::nullopt);
     EXPECT_EQ(h.fake->dictations.size(), sent);
     EXPECT_EQ(h.state(), VokariState::idle);
+
+    // With no usable backend the press is answered on screen, and the recording is neither read nor touched.
+    h.fake->configured = false;
+    h.take();
+    h.controller->retryRecording("k5");
+    EXPECT_EQ(h.take("ui error"), Lines{"ui error: No backend configured"});
+    EXPECT_EQ(h.keeper->loads.size(), 4u);
+    h.queue.advance(2.5);
+    EXPECT_EQ(h.state(), VokariState::idle);
 }
 
 } // namespace

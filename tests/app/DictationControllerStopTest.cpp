@@ -133,12 +133,22 @@ TEST(DictationControllerAnswer, AnErrorPlaysBassoShowsTheMessageAndResetsAfter25
     }
 }
 
-TEST(DictationControllerStop, NothingIsSentWhenTheBackendIsNotConfigured) {
+TEST(DictationControllerStop, WithNoUsableBackendNothingIsSentButTheUserIsToldAndTheDictationKept) {
     ControllerHarness h;
     h.fake->configured = false;
     h.dictate(1.0);
-    EXPECT_EQ(h.take(), (Lines{"sound Glass", "capture stop", "ui hide"}));
+    EXPECT_EQ(h.take(), (Lines{"sound Glass", "capture stop", "sound Basso", "ui error: No backend configured"}));
+    EXPECT_EQ(h.state(), VokariState::error);
+    ASSERT_EQ(h.keeper->kept.size(), 1u);
+    EXPECT_EQ(h.keeper->kept[0].second, "No backend configured");
+    h.queue.advance(2.5);
     EXPECT_EQ(h.state(), VokariState::idle);
+
+    // A command is told too, but never kept.
+    h.command(1.0);
+    EXPECT_EQ(h.take("ui error"), Lines{"ui error: No backend configured"});
+    EXPECT_EQ(h.fake->all("send"), Lines{}) << "nothing was ever sent";
+    EXPECT_EQ(h.keeper->kept.size(), 1u);
 }
 
 } // namespace
