@@ -434,7 +434,7 @@ void DictationController::stopDictation() {
         if (stream) {
             stream->abort(); // the backend keeps nothing of it
         }
-        rejectTooShort();
+        rejectRecording("Too short");
         return;
     }
     if (!backendConfigured()) {
@@ -471,9 +471,9 @@ void DictationController::stopDictation() {
     }
 }
 
-void DictationController::rejectTooShort() {
+void DictationController::rejectRecording(const std::string& message) {
     playSound("Basso");
-    showError("Too short");
+    showError(message);
     appState.state = VokariState::error;
     scheduleDelayedReset(errorResetDelay, dictationGeneration, false);
 }
@@ -488,12 +488,11 @@ void DictationController::stopCommandRecording() {
         return;
     }
     if (session->durationSeconds() < minRecordingSeconds) {
-        rejectTooShort();
+        rejectRecording("Too short");
         return;
     }
     if (!backendConfigured()) {
-        appState.state = VokariState::error;
-        handleCommandResult(++dictationGeneration, CommandError{kNoBackend});
+        rejectRecording(kNoBackend);
         return;
     }
     auto screenshot = screenGrabber ? screenGrabber->captureScreenBase64() : std::nullopt;

@@ -132,7 +132,8 @@ private:
     // Capture ended for good in the middle of a recording (the engine's restarts ran out).
     void handleCaptureLost();
     void handleMaxDuration();
-    void rejectTooShort();
+    // An error the recording cannot get past (too short, nothing to send to): Basso, the message, then idle.
+    void rejectRecording(const std::string& message);
     void sendKeptRecording(const std::string& keptId, std::vector<std::uint8_t> wav);
     // Before the generation check: a failed request keeps its recording even when a newer one superseded it.
     void settleSentDictation(std::uint64_t generation, const ProcessResult& result);

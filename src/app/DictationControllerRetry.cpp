@@ -67,11 +67,8 @@ void DictationController::retryRecording(const std::string& keptId) {
     if (!backendConfigured()) {
         // A press that did nothing visible would look like a broken button.
         debugLog("⚠️ Retry of unsent recording " + keptId + " skipped: no backend is configured");
-        playSound("Basso");
         showIndicator();
-        showError(kNoBackend);
-        appState.state = VokariState::error;
-        scheduleDelayedReset(errorResetDelay, dictationGeneration, false);
+        rejectRecording(kNoBackend);
         return;
     }
     std::weak_ptr<DictationController> weak = weak_from_this();
